@@ -1,0 +1,86 @@
+#pragma once
+
+/*
+ * The main window carries every device operation as a slot bound by object
+ * name to a button of its form (forms/mainwindow.ui).
+ *
+ * A command runs whole inside its slot, on the GUI thread: it reads and checks
+ * the form, asks for the activation code with a modal prompt (forms/dialog*),
+ * draws a session number (commands/sessionnumber), makes one synchronous call
+ * into dllsat (sat/dllsat.h), copies the error record and reports it
+ * (commands/report), then does its own work with the answer: show it in `Com`,
+ * decode a Base64 document from it (codec/base64), and so on. The slots of each
+ * kind of command live in their own source under commands/ and netconfig/.
+ *
+ * The state the commands share is in app/commandstate.h.
+ */
+
+#include "ui_mainwindow.h"
+
+#include <QMainWindow>
+
+#include <cstddef>
+
+class QEvent;
+class QTimer;
+
+class MainWindow : public QMainWindow, private Ui::MainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // A number in low..high that is not among the last 100 it returned.
+    static int uniqueSessionNumber(int low, int high);
+
+    // True when the text, without ".", "-" and "/", is 14 characters whose last
+    // two are the CNPJ check digits of the first twelve.
+    static bool isValidCnpj(const char* text);
+
+public slots:
+    void TimerEvent();
+
+protected:
+    void changeEvent(QEvent* e) override;
+
+private slots:
+    void on_TipoCertificado_currentIndexChanged(int index);
+    void on_UF_currentIndexChanged(int index);
+    void on_radioButton_2_clicked(bool checked);
+    void on_radioButton_2_toggled(bool checked);
+    void on_radioButton_clicked(bool checked);
+    void on_radioButton_toggled(bool checked);
+    void on_TesteFim_a_Fim_clicked();
+    void on_btAtivarSAT_clicked();
+    void on_btConfigurarInterfaceDeRede_clicked();
+    void on_ConfProxy_currentIndexChanged(int index);
+    void on_btAssociarAssinatura_clicked();
+    void on_btnatualizar_clicked();
+    void on_btn_alterar_clicked();
+    void on_Bloquear_clicked();
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+    void on_pushButton_3_clicked();
+    void on_Logs_clicked();
+    void on_pushButton_4_clicked();
+    void on_Vende_clicked();
+    void on_cancelavenda_clicked();
+    void on_pushButton_5_clicked();
+    void on_btConfigurarInterfaceDeRede_2_clicked();
+    void on_Logs_3_clicked();
+
+private:
+    // Network configuration, shared by its two buttons.
+    void configureNetwork(const QByteArray& activationCode);
+    // Sale and cancellation: the chosen file into the document buffer. False
+    // when the file was refused and the command must send nothing.
+    bool loadDocument(const QString& title);
+    // Decodes the receipt in the answer's seventh field into Com.
+    void showReceipt();
+    // Log extraction, shared by its two buttons.
+    void extractLogs(const QByteArray& activationCode);
+    // Appends decoded bytes to Com, up to their first NUL, as Latin-1.
+    void appendDecoded(std::size_t length);
+};

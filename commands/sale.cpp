@@ -1,0 +1,135 @@
+#include "app/commandstate.h"
+#include "app/mainwindow.h"
+#include "codec/base64.h"
+#include "commands/activationcodestep.h"
+#include "commands/answer.h"
+#include "commands/report.h"
+#include "forms/dialog.h"
+#include "forms/dialog3.h"
+#include "sat/dllsat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t DocumentBufferSize = 2 * 1024 * 1024;
+
+// The document last loaded from disk. It outlives the command on purpose: a
+// command whose file choice is cancelled sends the previous document again.
+char documentBuffer[DocumentBufferSize];
+
+QString fileError(const QString& name, const char* reason)
+{
+    return QString::fromUtf8("Não foi possível ler o arquivo %1: %2. Nada foi enviado ao SAT.")
+        .arg(QDir::toNativeSeparators(name), QString::fromLocal8Bit(reason));
+}
+
+} // namespace
+
+bool MainWindow::loadDocument(const QString& title)
+{
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Open XML File"), QDir::currentPath(), tr("XML Files (*.xml)"));
+    if (name.isEmpty())
+        return true;
+
+    // The whole file is checked before the buffer is touched, so a refused file
+    // never leaves a document cut short or an empty one behind.
+    std::FILE* file = std::fopen(QFile::encodeName(name).constData(), "rb");
+    if (!file) {
+        QMessageBox::critical(this, title, fileError(name, std::strerror(errno)), QMessageBox::Ok);
+        return false;
+    }
+    QByteArray content(DocumentBufferSize, Qt::Uninitialized);
+    const std::size_t length = std::fread(content.data(), 1, DocumentBufferSize, file);
+    const bool failed = std::ferror(file);
+    std::fclose(file);
+
+    if (failed) {
+        QMessageBox::critical(this, title, fileError(name, "erro de leitura"), QMessageBox::Ok);
+        return false;
+    }
+    // The document goes as NUL-terminated text, so the terminator must fit too.
+    if (length >= DocumentBufferSize) {
+        QMessageBox::critical(this, title,
+                              QString::fromUtf8("O arquivo %1 tem 2 MiB ou mais; o SAT recebe documentos de até "
+                                                "%2 bytes. Nada foi enviado ao SAT.")
+                                  .arg(QDir::toNativeSeparators(name))
+                                  .arg(DocumentBufferSize - 1),
+                              QMessageBox::Ok);
+        return false;
+    }
+    if (std::memchr(content.constData(), '\0', length)) {
+        QMessageBox::critical(this, title,
+                              QString::fromUtf8("O arquivo %1 contém bytes nulos e não é um documento XML. "
+                                                "Nada foi enviado ao SAT.")
+                                  .arg(QDir::toNativeSeparators(name)),
+                              QMessageBox::Ok);
+        return false;
+    }
+    std::memset(documentBuffer, 0, sizeof documentBuffer);
+    std::memcpy(documentBuffer, content.constData(), length);
+    return true;
+}
+
+void MainWindow::appendDecoded(std::size_t length)
+{
+    const char* decoded = decodeBuffer();
+    Com->append(QString::fromLatin1(decoded, int(strnlen(decoded, length))));
+    Com->setVisible(true);
+}
+
+void MainWindow::showReceipt()
+{
+    const AnswerField receipt = answerField(lastAnswer, 6);
+    if (!receipt.begin)
+        return;
+    // The field ends at the next "|": decode it alone, not the fields after it.
+    const QByteArray field(receipt.begin, int(receipt.length));
+    appendDecoded(decodeBase64(field.constData()));
+}
+
+void MainWindow::on_Vende_clicked()
+{
+    const QString title = tr("Venda");
+    if (!loadDocument(title))
+        return;
+    Dialog prompt;
+    if (!runActivationCodeStep(prompt))
+        return;
+    Com->clear();
+    const QByteArray code = prompt.activationCode();
+
+    lastAnswer = EnviarDadosVenda(uniqueSessionNumber(0, 999999), code.constData(), documentBuffer);
+    const ErroSAT record = CodigoErro();
+    formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
+    if (recordMessage(record).contains("6000"))
+        showReceipt();
+}
+
+void MainWindow::on_cancelavenda_clicked()
+{
+    const QString title = tr("Cancela Venda");
+    if (!loadDocument(title))
+        return;
+    Dialog3 keyPrompt;
+    Dialog prompt;
+    if (!runActivationCodeStep(prompt, &keyPrompt))
+        return;
+    const QByteArray code = prompt.activationCode();
+    const QByteArray key = keyPrompt.key();
+
+    lastAnswer = CancelarUltimaVenda(uniqueSessionNumber(0, 999999), code.constData(), key.constData(),
+                                     documentBuffer);
+    const ErroSAT record = CodigoErro();
+    formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
+    if (recordMessage(record).contains("7000"))
+        showReceipt();
+}

@@ -1,0 +1,25 @@
+#include "forms/dialog3.h"
+
+#include <QEvent>
+
+Dialog3::Dialog3(QWidget* parent)
+    : QDialog(parent)
+{
+    setupUi(this);
+    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+Dialog3::~Dialog3() = default;
+
+QByteArray Dialog3::key() const
+{
+    return chave->text().toLatin1();
+}
+
+void Dialog3::changeEvent(QEvent* e)
+{
+    QDialog::changeEvent(e);
+    if (e->type() == QEvent::LanguageChange)
+        retranslateUi(this);
+}

@@ -1,0 +1,74 @@
+#include "app/commandstate.h"
+#include "app/mainwindow.h"
+#include "commands/activationcodestep.h"
+#include "commands/report.h"
+#include "forms/dialog.h"
+#include "netconfig/networkdocument.h"
+#include "sat/dllsat.h"
+
+#include <QMessageBox>
+#include <QTimer>
+
+void MainWindow::on_btConfigurarInterfaceDeRede_clicked()
+{
+    Dialog prompt;
+    runActivationCodeStep(prompt); // not consulted: the code's length decides
+    QByteArray code = prompt.activationCode();
+    if (code.size() <= 7)
+        code = DefaultActivationCode;
+    configureNetwork(code);
+}
+
+void MainWindow::on_btConfigurarInterfaceDeRede_2_clicked()
+{
+    configureNetwork(DefaultActivationCode);
+}
+
+void MainWindow::configureNetwork(const QByteArray& activationCode)
+{
+    NetworkSettings settings;
+    settings.dhcp = radioButton->isChecked();
+    if (settings.dhcp) {
+        settings.user = UsuarioDHCP->text();
+        settings.password = SenhaDHCP->text();
+    } else {
+        settings.ip = ipaddress->text();
+        settings.mask = netmask->text();
+        settings.gateway = gateway->text();
+        settings.dns1 = dns1->text();
+        settings.dns2 = dns2->text();
+    }
+    settings.proxy = proxyModeFromIndex(ConfProxy->currentIndex());
+    if (settings.proxy != ProxyMode::None) {
+        settings.proxyIp = ProxyIp->text();
+        settings.proxyPort = PortProxy->text();
+        settings.proxyUser = proxyuser->text();
+        settings.proxyPassword = proxypasswd->text();
+    }
+
+    const QByteArray document = buildNetworkDocument(settings);
+    if (document.isEmpty()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Configurar Rede"), QStringLiteral("XML NAO INICIADO"),
+                              QMessageBox::Ok);
+        return;
+    }
+
+    // The call blocks the event loop, so the timer only ticks if the library
+    // lets events through; the bar is set to full when the call returns anyway.
+    progressBar->setValue(0);
+    progressBar->setMaximum(20);
+    QTimer* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &MainWindow::TimerEvent);
+    timer->start(1000);
+
+    lastAnswer = ConfigurarInterfaceDeRede(uniqueSessionNumber(0, 999999), activationCode.constData(),
+                                           document.constData());
+
+    progressBar->setValue(20);
+    timer->stop();
+    delete timer;
+
+    const ErroSAT record = CodigoErro();
+    formattedReport(this, record, tr("Configurar Rede"), QString::fromUtf8(recordMessage(record)));
+    progressBar->setValue(0);
+}
