@@ -1,0 +1,648 @@
+#include "device.h"
+
+#include "accesskey.h"
+#include "base64encoder.h"
+#include "certificaterequest.h"
+#include "cnpj.h"
+#include "documents.h"
+#include "receiptbuilder.h"
+#include "statefile.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace satemu {
+
+namespace {
+
+    const char kInvalidCode[] = "Codigo de ativacao invalido";
+    const char kNotActivated[] = "SAT ainda nao ativado";
+    const char kNoAlert[] = "0000";
+    const char kZeroKey[] = "00000000000000000000000000000000000000000000";
+    const char kZeroStamp[] = "00000000000000";
+    const char kMac[] = "02:53:41:54:00:01";
+
+    // Lengths of untrusted texts, read no further than one byte past the limit.
+    size_t boundedLength(const char* text, size_t limit)
+    {
+        return text ? strnlen(text, limit + 1) : 0;
+    }
+
+    std::string textOrEmpty(const char* text, size_t limit)
+    {
+        return text ? std::string(text, boundedLength(text, limit)) : std::string();
+    }
+
+    // Keeps a field from splitting the answer and keeps messages in plain ASCII.
+    std::string field(const std::string& text)
+    {
+        std::string out = text;
+        for (char& c : out) {
+            const unsigned char u = static_cast<unsigned char>(c);
+            if (c == '|')
+                c = '/';
+            else if (u < 0x20 || u > 0x7e)
+                c = u == '\n' ? '\n' : '?';
+        }
+        return out;
+    }
+
+    std::string singleLine(const std::string& text)
+    {
+        std::string out = field(text);
+        for (char& c : out)
+            if (c == '\n')
+                c = ' ';
+        return out;
+    }
+
+    std::string code(const char* family, int number)
+    {
+        char text[8];
+        std::snprintf(text, sizeof text, "%s%03d", family, number % 1000);
+        return text;
+    }
+
+    bool isValidUf(int uf)
+    {
+        static const int codes[] = {11, 12, 13, 14, 15, 16, 17, 21, 22, 23, 24, 25, 26, 27,
+                                    28, 29, 31, 32, 33, 35, 41, 42, 43, 50, 51, 52, 53};
+        for (int c : codes)
+            if (c == uf)
+                return true;
+        return false;
+    }
+
+    // A PEM certificate block with a Base64 body; the device does not check the chain.
+    bool isCertificate(const std::string& text)
+    {
+        const std::string begin = "-----BEGIN CERTIFICATE-----";
+        const std::string end = "-----END CERTIFICATE-----";
+        const size_t from = text.find(begin);
+        const size_t to = from == std::string::npos ? std::string::npos : text.find(end, from + begin.size());
+        if (to == std::string::npos)
+            return false;
+        std::string body;
+        for (size_t i = from + begin.size(); i < to; ++i)
+            if (text[i] != '\n' && text[i] != '\r' && text[i] != ' ' && text[i] != '\t')
+                body += text[i];
+        return body.size() >= 4 && body.size() % 4 == 0 && isBase64Text(body);
+    }
+
+    std::string dateAfterYears(const std::string& stamp, int years)
+    {
+        DateTime moment;
+        if (!DateTime::parse(stamp, moment))
+            return "00000000";
+        moment.year += years;
+        if (moment.month == 2 && moment.day == 29)
+            moment.day = 28;
+        return moment.date();
+    }
+
+} // namespace
+
+Device::Device()
+    : m_random(std::random_device {}())
+{
+}
+
+// ---- commands
+
+Device::Reply Device::activate(int session, int subCommand, const char* activationCode, const char* cnpj, int uf)
+{
+    return run("AtivarSAT", session, "04", [&] {
+        if (m_state.activated)
+            return reply(session, "04003", "SAT ja ativado");
+        if (subCommand < 1 || subCommand > 3)
+            return reply(session, "04099", "Subcomando invalido (use 1, 2 ou 3)");
+        const std::string chosen = textOrEmpty(activationCode, 32);
+        if (chosen.size() < 8 || chosen.size() > 32)
+            return reply(session, "04099", "Codigo de ativacao deve ter de 8 a 32 caracteres");
+        const std::string taxpayer = textOrEmpty(cnpj, 14);
+        if (!isValidCnpj(taxpayer))
+            return reply(session, "04002", "SEFAZ nao reconhece este SAT (CNPJ invalido)");
+        if (!isValidUf(uf))
+            return reply(session, "04099", "Codigo da UF invalido");
+
+        m_state.activated = true;
+        m_state.activationCode = chosen;
+        m_state.taxpayerCnpj = taxpayer;
+        m_state.uf = uf;
+        m_state.certificateType = subCommand;
+        m_state.activatedAt = m_now.stamp();
+        m_state.lastCommunication = m_now.stamp();
+        m_state.log.add(m_now, "SAT ativado para o CNPJ " + taxpayer + ", cUF " + std::to_string(uf));
+        return reply(session, "04000", "Ativado corretamente",
+                     {CertificateRequest::pem(taxpayer, kSerial, taxpayer + m_now.stamp())});
+    });
+}
+
+Device::Reply Device::associateSignature(int session, const char* activationCode, const char* cnpjs,
+                                         const char* signature)
+{
+    return run("AssociarAssinatura", session, "13", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted != Access::Granted)
+            return alertReply(session, granted == Access::WrongCode ? "13001" : "13099",
+                              granted == Access::WrongCode ? kInvalidCode : kNotActivated);
+        const std::string joined = textOrEmpty(cnpjs, 28);
+        if (!isDigits(joined, 28, 28))
+            return alertReply(session, "13004", "CNPJvalue deve ter 28 digitos: software house e contribuinte");
+        const std::string softwareHouse = joined.substr(0, 14);
+        const std::string taxpayer = joined.substr(14);
+        if (!isValidCnpj(softwareHouse))
+            return alertReply(session, "13004", "CNPJ da software house invalido");
+        if (taxpayer != m_state.taxpayerCnpj)
+            return alertReply(session, "13004", "CNPJ do contribuinte difere do informado na ativacao");
+        const std::string sign = textOrEmpty(signature, 344);
+        if (sign.size() != 344 || !isBase64Text(sign))
+            return alertReply(session, "13003", "Assinatura fora do padrao informado");
+
+        m_state.associated = true;
+        m_state.softwareHouseCnpj = softwareHouse;
+        m_state.signature = sign;
+        m_state.lastCommunication = m_now.stamp();
+        m_state.log.add(m_now, "Assinatura do AC associada: software house " + softwareHouse);
+        return alertReply(session, "13000", "Assinatura do AC Registrada");
+    });
+}
+
+Device::Reply Device::configureNetwork(int session, const char* activationCode, const char* document)
+{
+    return run("ConfigurarInterfaceDeRede", session, "12", [&] {
+        if (access(activationCode, true) != Access::Granted)
+            return reply(session, "12001", kInvalidCode);
+        NetworkConfig config;
+        std::string error;
+        if (!document
+            || !NetworkConfig::parse(document, boundedLength(document, NetworkConfig::kMaximumSize), config, error))
+            return reply(session, "12002",
+                         "Erro na configuracao (dados fora do padrao): " + (document ? error : "documento ausente"));
+        m_state.network = config;
+        m_state.log.add(m_now,
+                        "Rede configurada: " + config.interfaceType + " " + config.lanType + ", proxy "
+                            + std::to_string(config.proxy));
+        return reply(session, "12000", "Rede Configurada");
+    });
+}
+
+Device::Reply Device::updateSoftware(int session, const char* activationCode)
+{
+    return run("AtualizarSoftwareSAT", session, "14", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted != Access::Granted)
+            return refusal(session, "14", granted, nullptr);
+        m_state.lastCommunication = m_now.stamp();
+        return reply(session, "14000", "Software atualizado com sucesso");
+    });
+}
+
+Device::Reply Device::changeActivationCode(int session, const char* activationCode, int option, const char* newCode,
+                                           const char* confirmation)
+{
+    return run("TrocarCodigoDeAtivacao", session, "18", [&] {
+        if (!m_state.activated)
+            return reply(session, "18099", kNotActivated);
+        const std::string given = textOrEmpty(activationCode, 64);
+        if (option == 1 && given != m_state.activationCode)
+            return reply(session, "18001", kInvalidCode);
+        if (option == 2 && given != kEmergencyCode)
+            return reply(session, "18002", "Codigo de ativacao de emergencia incorreto");
+        if (option != 1 && option != 2)
+            return reply(session, "18099", "Opcao invalida (use 1 ou 2)");
+        const std::string chosen = textOrEmpty(newCode, 33);
+        if (chosen.size() < 8 || chosen.size() > 32)
+            return reply(session, "18099", "Novo codigo de ativacao deve ter de 8 a 32 caracteres");
+        if (chosen != textOrEmpty(confirmation, 33))
+            return reply(session, "18099", "Novo codigo de ativacao e confirmacao nao conferem");
+        m_state.activationCode = chosen;
+        m_state.log.add(m_now,
+                        option == 1 ? "Codigo de ativacao alterado"
+                                    : "Codigo de ativacao alterado com o codigo de emergencia");
+        return reply(session, "18000", "Codigo de ativacao alterado com sucesso");
+    });
+}
+
+Device::Reply Device::communicateCertificate(int session, const char* activationCode, const char* certificate)
+{
+    return run("ComunicarCertificadoICPBRASIL", session, "05", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted != Access::Granted)
+            return refusal(session, "05", granted, nullptr);
+        const size_t limit = 64 * 1024;
+        if (!certificate || boundedLength(certificate, limit) > limit || !isCertificate(certificate))
+            return reply(session, "05003", "Certificado invalido");
+        m_state.icpCertificate = true;
+        m_state.lastCommunication = m_now.stamp();
+        m_state.log.add(m_now, "Certificado ICP-Brasil instalado");
+        return reply(session, "05000", "Certificado transmitido com sucesso");
+    });
+}
+
+Device::Reply Device::endToEndTest(int session, const char* activationCode, const char* document)
+{
+    return run("TesteFimAFim", session, "09", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted != Access::Granted)
+            return refusal(session, "09", granted, "09002");
+        std::string error = "documento ausente";
+        const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
+        std::unique_ptr<SaleDocument> sale = document ? SaleDocument::parse(document, size, error) : nullptr;
+        if (!sale)
+            return reply(session, "09099", "Documento de teste invalido: " + error);
+
+        // The test CF-e takes the next number without using it up: it is not a sale.
+        const int number = nextReceiptNumber();
+        int randomCode = 0;
+        const std::string key = issueKey(sale->issuerCnpj, number, randomCode);
+        ReceiptBuilder::Issue issue {
+            key, m_now, m_state.uf, number, randomCode, kSerial, ReceiptBuilder::qrCodeSignature(key)};
+        const std::string receipt = ReceiptBuilder::issueSale(*sale, issue);
+        m_state.lastCommunication = m_now.stamp();
+        char numberText[8];
+        std::snprintf(numberText, sizeof numberText, "%06d", number);
+        return reply(session, "09000", "Emitido com sucesso",
+                     {encodeBase64(receipt), m_now.stamp(), numberText, "CFe" + key});
+    });
+}
+
+Device::Reply Device::block(int session, const char* activationCode)
+{
+    return run("BloquearSAT", session, "16", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted != Access::Granted)
+            return refusal(session, "16", granted, nullptr);
+        if (m_state.blocked)
+            return reply(session, "16002", "Equipamento SAT ja esta bloqueado");
+        m_state.blocked = true;
+        return reply(session, "16000", "Equipamento SAT bloqueado com sucesso");
+    });
+}
+
+Device::Reply Device::unblock(int session, const char* activationCode)
+{
+    return run("DesbloquearSAT", session, "17", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted != Access::Granted)
+            return refusal(session, "17", granted, nullptr);
+        if (!m_state.blocked)
+            return reply(session, "17005", "Equipamento SAT ja esta desbloqueado");
+        m_state.blocked = false;
+        return reply(session, "17000", "Equipamento SAT desbloqueado com sucesso");
+    });
+}
+
+Device::Reply Device::queryState(int session)
+{
+    return run("ConsultarSAT", session, "08", [&] { return reply(session, "08000", "SAT em operacao"); });
+}
+
+Device::Reply Device::queryOperationalStatus(int session, const char* activationCode)
+{
+    return run("ConsultarStatusOperacional", session, "10", [&] {
+        if (access(activationCode, true) != Access::Granted)
+            return reply(session, "10001", kInvalidCode);
+        return reply(session, "10000", "Resposta com Sucesso", statusFields());
+    });
+}
+
+Device::Reply Device::querySession(int session, const char* activationCode, int queriedSession)
+{
+    // The query's own answers are not kept: asking for a query would otherwise hide the command asked about.
+    return run(
+        "ConsultarNumeroSessao", session, "11",
+        [&] {
+            const Access granted = access(activationCode, false);
+            if (granted != Access::Granted)
+                return refusal(session, "11", granted, "11002");
+            const std::string* stored = m_state.sessions.find(queriedSession);
+            if (!stored)
+                return reply(session, "11003", "Sessao nao existe");
+            return Reply {*stored, "11000", "Sessao encontrada"};
+        },
+        false);
+}
+
+Device::Reply Device::sendSale(int session, const char* activationCode, const char* document)
+{
+    return run("EnviarDadosVenda", session, "06", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted == Access::NotActivated)
+            return alertReply(session, "06002", kNotActivated);
+        if (granted == Access::WrongCode)
+            return alertReply(session, "06001", kInvalidCode);
+        if (m_state.blocked)
+            return alertReply(session, "06006", "SAT bloqueado pelo contribuinte");
+        if (!m_state.associated)
+            return alertReply(session, "06003", "SAT nao vinculado ao AC");
+        const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
+        if (size > SaleDocument::kMaximumSize)
+            return alertReply(session, "06005", "Tamanho do CF-e-SAT superior a 1.500KB");
+        std::string error = "documento ausente";
+        std::unique_ptr<SaleDocument> sale = document ? SaleDocument::parse(document, size, error) : nullptr;
+        if (!sale)
+            return alertReply(session, "06010", "Erro de validacao do conteudo: " + error);
+        if (sale->softwareHouseCnpj != m_state.softwareHouseCnpj || sale->signature != m_state.signature)
+            return alertReply(session, "06004", "Vinculacao do AC nao confere (ide/CNPJ ou signAC)");
+        if (sale->issuerCnpj != m_state.taxpayerCnpj)
+            return alertReply(session, "06004", "Vinculacao do AC nao confere (emit/CNPJ difere do contribuinte)");
+
+        const int number = nextReceiptNumber();
+        int randomCode = 0;
+        const std::string key = issueKey(sale->issuerCnpj, number, randomCode);
+        const std::string qrCode = ReceiptBuilder::qrCodeSignature(key);
+        const ReceiptBuilder::Issue issue {key, m_now, m_state.uf, number, randomCode, kSerial, qrCode};
+        const std::string receipt = ReceiptBuilder::issueSale(*sale, issue);
+
+        m_state.receiptNumber = number;
+        m_state.lastKey = key;
+        m_state.lastIssuedAt = m_now.stamp();
+        m_state.lastCommunication = m_now.stamp();
+        m_state.hasLastSale = true;
+        m_state.saleKey = key;
+        m_state.saleIssuedAt = m_now.stamp();
+        m_state.saleTotal = sale->total.format(2);
+        m_state.saleCustomer = sale->customerId;
+        m_state.saleCashRegister = sale->cashRegister;
+        m_state.log.add(m_now, "CF-e emitido: CFe" + key + ", total " + m_state.saleTotal);
+        writeCancellationTemplate();
+        return alertReply(
+            session, "06000", "Emitido com sucesso + conteudo notas",
+            {encodeBase64(receipt), m_now.stamp(), "CFe" + key, m_state.saleTotal, sale->customerId, qrCode});
+    });
+}
+
+Device::Reply Device::cancelLastSale(int session, const char* activationCode, const char* key, const char* document)
+{
+    return run("CancelarUltimaVenda", session, "07", [&] {
+        const Access granted = access(activationCode, false);
+        if (granted == Access::NotActivated)
+            return alertReply(session, "07099", kNotActivated);
+        if (granted == Access::WrongCode)
+            return alertReply(session, "07001", kInvalidCode);
+        if (m_state.blocked)
+            return alertReply(session, "07003", "SAT bloqueado pelo contribuinte");
+        if (!m_state.hasLastSale)
+            return alertReply(session, "07002", "Cupom invalido: nao ha venda a cancelar");
+        std::string given = textOrEmpty(key, 47);
+        if (given.compare(0, 3, "CFe") == 0)
+            given.erase(0, 3);
+        if (given != m_state.saleKey)
+            return alertReply(session, "07002", "Cupom invalido: a chave nao e a da ultima venda");
+        DateTime issued;
+        DateTime::parse(m_state.saleIssuedAt, issued);
+        const int64_t elapsed = m_now.toSeconds() - issued.toSeconds();
+        if (elapsed < 0 || elapsed > kCancellationWindowSeconds)
+            return alertReply(session, "07002", "Cupom invalido: venda emitida ha mais de 30 minutos");
+
+        CancellationDocument cancellation;
+        std::string error = "documento ausente";
+        if (!document
+            || !CancellationDocument::parse(document, boundedLength(document, CancellationDocument::kMaximumSize),
+                                            cancellation, error))
+            return alertReply(session, "07007", "Erro de validacao do conteudo: " + error);
+        if (cancellation.cancelledKey != given)
+            return alertReply(session, "07007", "Erro de validacao do conteudo: chCanc difere da chave informada");
+        if (cancellation.softwareHouseCnpj != m_state.softwareHouseCnpj || cancellation.signature != m_state.signature)
+            return alertReply(session, "07007", "Erro de validacao do conteudo: ide/CNPJ ou signAC nao confere");
+
+        const int number = nextReceiptNumber();
+        int randomCode = 0;
+        const std::string newKey = issueKey(m_state.taxpayerCnpj, number, randomCode);
+        const std::string qrCode = ReceiptBuilder::qrCodeSignature(newKey);
+        const ReceiptBuilder::Issue issue {newKey, m_now, m_state.uf, number, randomCode, kSerial, qrCode};
+        const ReceiptBuilder::Cancellation cancelled {given,
+                                                      issued,
+                                                      m_state.taxpayerCnpj,
+                                                      m_state.softwareHouseCnpj,
+                                                      m_state.signature,
+                                                      cancellation.cashRegister,
+                                                      m_state.saleCustomer,
+                                                      m_state.saleTotal};
+        const std::string receipt = ReceiptBuilder::issueCancellation(cancelled, issue);
+        const std::string total = m_state.saleTotal;
+        const std::string customer = m_state.saleCustomer;
+
+        m_state.receiptNumber = number;
+        m_state.lastKey = newKey;
+        m_state.lastIssuedAt = m_now.stamp();
+        m_state.lastCommunication = m_now.stamp();
+        m_state.hasLastSale = false;
+        m_state.saleKey.clear();
+        m_state.saleIssuedAt.clear();
+        m_state.saleTotal.clear();
+        m_state.saleCustomer.clear();
+        m_state.saleCashRegister.clear();
+        m_state.log.add(m_now, "CF-e CFe" + given + " cancelado pelo CF-e CFe" + newKey);
+        removeCancellationTemplate();
+        return alertReply(session, "07000", "Cupom cancelado com sucesso + conteudo CF-eSAT cancelado",
+                          {encodeBase64(receipt), m_now.stamp(), "CFe" + newKey, total, customer, qrCode});
+    });
+}
+
+Device::Reply Device::extractLog(int session, const char* activationCode)
+{
+    return run("ExtrairLogs", session, "15", [&] {
+        if (access(activationCode, true) != Access::Granted)
+            return reply(session, "15001", kInvalidCode);
+        return reply(session, "15000", "Transferencia completa", {encodeBase64(m_state.log.text())});
+    });
+}
+
+void Device::reload()
+{
+    m_loaded = false;
+}
+
+const DeviceState& Device::state()
+{
+    prepare();
+    return m_state;
+}
+
+std::string Device::statePath()
+{
+    prepare();
+    return m_path;
+}
+
+// ---- shared steps
+
+Device::Reply Device::run(const char* function, int session, const char* family, const std::function<Reply()>& body,
+                          bool storeAnswer)
+{
+    prepare();
+    const bool validSession = session >= 0 && session <= 999999;
+    Reply result = validSession ? body() : reply(session, code(family, 99), "Numero de sessao invalido");
+    m_state.log.add(m_now,
+                    std::string(function) + " sessao " + std::to_string(session) + ": " + result.code + " "
+                        + result.message);
+    if (storeAnswer && validSession)
+        m_state.sessions.put(session, result.answer);
+    save();
+    return result;
+}
+
+void Device::prepare()
+{
+    m_now = DateTime::now();
+    const std::string path = StateFile::pathFromEnvironment();
+    if (m_loaded && path == m_path)
+        return;
+    m_path = path;
+    m_loaded = true;
+    m_state = DeviceState();
+    m_saveError.clear();
+    std::string note;
+    switch (StateFile::load(path, m_state, m_now.stamp(), note)) {
+    case StateFile::Outcome::Loaded:
+        break;
+    case StateFile::Outcome::Missing:
+        m_state.log.add(m_now, "SAT de fabrica; estado em " + path);
+        break;
+    case StateFile::Outcome::SetAside:
+        m_state = DeviceState();
+        m_state.log.add(m_now, note);
+        break;
+    }
+}
+
+void Device::save()
+{
+    std::string error;
+    if (StateFile::save(m_path, m_state, error)) {
+        m_saveError.clear();
+    } else if (error != m_saveError) {
+        // Noted once per cause; the device keeps working from memory.
+        m_saveError = error;
+        m_state.log.add(m_now, "Falha ao gravar o estado: " + error);
+    }
+}
+
+Device::Access Device::access(const char* activationCode, bool allowedBeforeActivation) const
+{
+    const std::string given = textOrEmpty(activationCode, 64);
+    if (m_state.activated)
+        return given == m_state.activationCode ? Access::Granted : Access::WrongCode;
+    if (!allowedBeforeActivation)
+        return Access::NotActivated;
+    return given == kFactoryCode ? Access::Granted : Access::WrongCode;
+}
+
+// Functions whose table has no "not activated" code answer xx099 with the reason.
+Device::Reply Device::refusal(int session, const char* family, Access granted, const char* notActivatedCode)
+{
+    if (granted == Access::WrongCode)
+        return reply(session, code(family, 1), kInvalidCode);
+    return reply(session, notActivatedCode ? notActivatedCode : code(family, 99), kNotActivated);
+}
+
+Device::Reply Device::reply(int session, const std::string& eeeee, const std::string& message,
+                            const std::vector<std::string>& extra) const
+{
+    const std::string text = singleLine(message);
+    std::string answer = std::to_string(session) + "|" + eeeee + "|" + text + "||";
+    for (const std::string& value : extra)
+        answer += "|" + field(value);
+    return Reply {answer, eeeee, text};
+}
+
+Device::Reply Device::alertReply(int session, const std::string& eeeee, const std::string& message,
+                                 const std::vector<std::string>& extra) const
+{
+    const std::string text = singleLine(message);
+    std::string answer = std::to_string(session) + "|" + eeeee + "|" + kNoAlert + "|" + text + "||";
+    for (const std::string& value : extra)
+        answer += "|" + field(value);
+    return Reply {answer, eeeee, text};
+}
+
+std::vector<std::string> Device::statusFields() const
+{
+    const NetworkConfig& network = m_state.network;
+    // DHCP and PPPoE addresses come from an emulated lease.
+    const bool leased = network.lanType != "IPFIX";
+    const std::string activated = m_state.activatedAt;
+    std::vector<std::string> fields = {
+        kSerial,
+        network.lanType,
+        leased ? "192.168.000.150" : network.ip,
+        kMac,
+        leased ? "255.255.255.000" : network.mask,
+        leased ? "192.168.000.001" : network.gateway,
+        leased ? "192.168.000.001" : network.dns1,
+        leased ? "008.008.008.008" : network.dns2,
+        "CONECTADO",
+        "ALTO",
+        "4194304 KB",
+        std::to_string(m_state.receiptNumber * 4) + " KB",
+        m_now.stamp(),
+        "01.00.00",
+        "00.07",
+        m_state.lastKey.empty() ? kZeroKey : m_state.lastKey,
+        kZeroKey,
+        kZeroKey,
+        m_state.lastIssuedAt.empty() ? kZeroStamp : m_state.lastIssuedAt,
+        m_state.lastCommunication.empty() ? kZeroStamp : m_state.lastCommunication,
+        activated.empty() ? "00000000" : activated.substr(0, 8),
+        dateAfterYears(activated, 5),
+        m_state.blocked ? "2" : "0",
+    };
+    for (std::string& value : fields)
+        value = singleLine(value);
+    return fields;
+}
+
+int Device::nextReceiptNumber() const
+{
+    return m_state.receiptNumber % 999999 + 1;
+}
+
+std::string Device::issueKey(const std::string& issuerCnpj, int receiptNumber, int& randomCode)
+{
+    randomCode = static_cast<int>(m_random() % 1000000);
+    AccessKey::Parts parts;
+    parts.uf = m_state.uf;
+    parts.yearMonth = m_now.yearMonth();
+    parts.issuerCnpj = issuerCnpj;
+    parts.serial = kSerial;
+    parts.receiptNumber = receiptNumber;
+    parts.randomCode = randomCode;
+    return AccessKey::build(parts);
+}
+
+void Device::writeCancellationTemplate()
+{
+    const std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                 "<CFeCanc>\n"
+                                 "  <infCFe chCanc=\"CFe"
+        + m_state.saleKey
+        + "\">\n"
+          "    <ide>\n"
+          "      <CNPJ>"
+        + m_state.softwareHouseCnpj
+        + "</CNPJ>\n"
+          "      <signAC>"
+        + m_state.signature
+        + "</signAC>\n"
+          "      <numeroCaixa>"
+        + m_state.saleCashRegister
+        + "</numeroCaixa>\n"
+          "    </ide>\n"
+          "    <emit />\n"
+          "    <dest />\n"
+          "    <total />\n"
+          "  </infCFe>\n"
+          "</CFeCanc>\n";
+    std::string error;
+    if (!StateFile::writeAtomically(StateFile::siblingPath(m_path, kCancellationFileName), document, error))
+        m_state.log.add(m_now, "Falha ao gravar o cancelamento pronto: " + error);
+}
+
+void Device::removeCancellationTemplate()
+{
+    std::remove(StateFile::siblingPath(m_path, kCancellationFileName).c_str());
+}
+
+} // namespace satemu

@@ -1,0 +1,95 @@
+#pragma once
+
+// The emulated SAT-CF-e device.
+//
+// dllsat.cpp, the C layer, serialises the calls, injects transport faults (TransportFault) and keeps each answer
+// alive until the next call; everything a device decides happens here. Each command of Device runs the same way:
+//
+//   prepare()   read the clock (DateTime::now, SAT_EMULADOR_AGORA) and, when the state file's path changed since
+//               the last call, load the state (StateFile: a missing file means a factory device, an unreadable
+//               one is set aside)
+//   body        check the session number and the activation code, read the document (SaleDocument,
+//               CancellationDocument, NetworkConfig), change DeviceState, build the answer
+//               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
+//   finish()    add a line to the device log, keep the answer for the session query (SessionStore) and write the
+//               state file
+//
+// Answers are pipe-separated: "numeroSessao|EEEEE|mensagem|cod|mensagemSEFAZ" and each function's extra fields;
+// the association, the sale and the cancellation carry an alert code CCCC after EEEEE. Messages are plain ASCII.
+
+#include "datetime.h"
+#include "devicestate.h"
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace satemu {
+
+class Device {
+public:
+    struct Reply {
+        std::string answer;
+        std::string code; // EEEEE
+        std::string message; // the answer's message, for the error record
+    };
+
+    static constexpr const char* kFactoryCode = "31415926";
+    static constexpr const char* kEmergencyCode = "emergencia-sat-0";
+    static constexpr const char* kSerial = "900000001";
+    static constexpr const char* kCancellationFileName = "cancelamento-ultima-venda.xml";
+    static constexpr int kCancellationWindowSeconds = 30 * 60;
+
+    Device();
+
+    Reply activate(int session, int subCommand, const char* code, const char* cnpj, int uf);
+    Reply associateSignature(int session, const char* code, const char* cnpjs, const char* signature);
+    Reply configureNetwork(int session, const char* code, const char* document);
+    Reply updateSoftware(int session, const char* code);
+    Reply changeActivationCode(int session, const char* code, int option, const char* newCode,
+                               const char* confirmation);
+    Reply communicateCertificate(int session, const char* code, const char* certificate);
+    Reply endToEndTest(int session, const char* code, const char* document);
+    Reply block(int session, const char* code);
+    Reply unblock(int session, const char* code);
+    Reply queryState(int session);
+    Reply queryOperationalStatus(int session, const char* code);
+    Reply querySession(int session, const char* code, int queriedSession);
+    Reply sendSale(int session, const char* code, const char* document);
+    Reply cancelLastSale(int session, const char* code, const char* key, const char* document);
+    Reply extractLog(int session, const char* code);
+
+    // Forgets the loaded state: the next call reads the state file again, as after a power cycle.
+    void reload();
+    const DeviceState& state();
+    std::string statePath();
+
+private:
+    enum class Access { Granted, NotActivated, WrongCode };
+
+    Reply run(const char* function, int session, const char* family, const std::function<Reply()>& body,
+              bool storeAnswer = true);
+    void prepare();
+    void save();
+    Access access(const char* code, bool allowedBeforeActivation) const;
+    Reply refusal(int session, const char* family, Access access, const char* notActivatedCode);
+    Reply reply(int session, const std::string& code, const std::string& message,
+                const std::vector<std::string>& extra = {}) const;
+    Reply alertReply(int session, const std::string& code, const std::string& message,
+                     const std::vector<std::string>& extra = {}) const;
+    std::vector<std::string> statusFields() const;
+    int nextReceiptNumber() const;
+    std::string issueKey(const std::string& issuerCnpj, int receiptNumber, int& randomCode);
+    void writeCancellationTemplate();
+    void removeCancellationTemplate();
+
+    DeviceState m_state;
+    std::string m_path;
+    bool m_loaded = false;
+    DateTime m_now;
+    std::mt19937 m_random;
+    std::string m_saveError;
+};
+
+} // namespace satemu

@@ -1,0 +1,375 @@
+#include "devicestate.h"
+
+#include "cnpj.h"
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace satemu {
+
+namespace {
+
+    const char kHeader[] = "sat-emulador-estado ";
+    const char kEnd[] = "fim";
+
+    std::string escape(const std::string& value)
+    {
+        std::string out;
+        out.reserve(value.size());
+        for (unsigned char c : value) {
+            if (c == '%' || c < 0x20 || c >= 0x7f) {
+                char code[4];
+                std::snprintf(code, sizeof code, "%%%02X", c);
+                out += code;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        return out;
+    }
+
+    int hexValue(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    }
+
+    bool unescape(const std::string& value, std::string& out)
+    {
+        out.clear();
+        for (size_t i = 0; i < value.size(); ++i) {
+            if (value[i] != '%') {
+                out += value[i];
+                continue;
+            }
+            if (i + 2 >= value.size())
+                return false;
+            const int high = hexValue(value[i + 1]);
+            const int low = hexValue(value[i + 2]);
+            if (high < 0 || low < 0)
+                return false;
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+        return true;
+    }
+
+    bool readInt(const std::string& text, int minimum, int maximum, int& out)
+    {
+        if (!isDigits(text, 1, 9))
+            return false;
+        const int value = std::stoi(text);
+        if (value < minimum || value > maximum)
+            return false;
+        out = value;
+        return true;
+    }
+
+    bool readBool(const std::string& text, bool& out)
+    {
+        if (text != "0" && text != "1")
+            return false;
+        out = text == "1";
+        return true;
+    }
+
+    bool isStampOrEmpty(const std::string& text)
+    {
+        DateTime ignored;
+        return text.empty() || DateTime::parse(text, ignored);
+    }
+
+    bool isCnpjOrEmpty(const std::string& text)
+    {
+        return text.empty() || isDigits(text, 14, 14);
+    }
+
+    bool isKeyOrEmpty(const std::string& text)
+    {
+        return text.empty() || isDigits(text, 44, 44);
+    }
+
+} // namespace
+
+std::string DeviceState::serialise() const
+{
+    std::string out = kHeader + std::to_string(kFormatVersion) + "\n";
+    auto put = [&out](const char* key, const std::string& value) { out += key + ("=" + escape(value)) + "\n"; };
+    put("ativado", activated ? "1" : "0");
+    put("codigoAtivacao", activationCode);
+    put("cnpjContribuinte", taxpayerCnpj);
+    put("cUF", std::to_string(uf));
+    put("tipoCertificado", std::to_string(certificateType));
+    put("ativadoEm", activatedAt);
+    put("certificadoIcpBrasil", icpCertificate ? "1" : "0");
+    put("associado", associated ? "1" : "0");
+    put("cnpjSoftwareHouse", softwareHouseCnpj);
+    put("assinaturaAC", signature);
+    put("bloqueado", blocked ? "1" : "0");
+    put("rede.tipoInter", network.interfaceType);
+    put("rede.SSID", network.ssid);
+    put("rede.seg", network.security);
+    put("rede.codigo", network.wifiKey);
+    put("rede.tipoLan", network.lanType);
+    put("rede.lanIP", network.ip);
+    put("rede.lanMask", network.mask);
+    put("rede.lanGW", network.gateway);
+    put("rede.lanDNS1", network.dns1);
+    put("rede.lanDNS2", network.dns2);
+    put("rede.usuario", network.user);
+    put("rede.senha", network.password);
+    put("rede.proxy", std::to_string(network.proxy));
+    put("rede.proxy_ip", network.proxyIp);
+    put("rede.proxy_porta", network.proxyPort);
+    put("rede.proxy_user", network.proxyUser);
+    put("rede.proxy_senha", network.proxyPassword);
+    put("numeroCupom", std::to_string(receiptNumber));
+    put("ultimaChave", lastKey);
+    put("ultimaEmissao", lastIssuedAt);
+    put("ultimaComunicacao", lastCommunication);
+    put("vendaPendente", hasLastSale ? "1" : "0");
+    put("venda.chave", saleKey);
+    put("venda.emissao", saleIssuedAt);
+    put("venda.total", saleTotal);
+    put("venda.cliente", saleCustomer);
+    put("venda.caixa", saleCashRegister);
+    for (const auto& entry : sessions.entries())
+        out += "sessao=" + std::to_string(entry.first) + " " + escape(entry.second) + "\n";
+    for (const std::string& line : log.lines())
+        out += "log=" + escape(line) + "\n";
+    return out + kEnd + "\n";
+}
+
+bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& error)
+{
+    DeviceState state;
+    std::map<std::string, std::function<bool(const std::string&)>> fields = {
+        {"ativado", [&](const std::string& v) { return readBool(v, state.activated); }},
+        {"codigoAtivacao",
+         [&](const std::string& v) {
+             state.activationCode = v;
+             return v.size() <= 32;
+         }},
+        {"cnpjContribuinte",
+         [&](const std::string& v) {
+             state.taxpayerCnpj = v;
+             return isCnpjOrEmpty(v);
+         }},
+        {"cUF", [&](const std::string& v) { return readInt(v, 0, 99, state.uf); }},
+        {"tipoCertificado", [&](const std::string& v) { return readInt(v, 0, 3, state.certificateType); }},
+        {"ativadoEm",
+         [&](const std::string& v) {
+             state.activatedAt = v;
+             return isStampOrEmpty(v);
+         }},
+        {"certificadoIcpBrasil", [&](const std::string& v) { return readBool(v, state.icpCertificate); }},
+        {"associado", [&](const std::string& v) { return readBool(v, state.associated); }},
+        {"cnpjSoftwareHouse",
+         [&](const std::string& v) {
+             state.softwareHouseCnpj = v;
+             return isCnpjOrEmpty(v);
+         }},
+        {"assinaturaAC",
+         [&](const std::string& v) {
+             state.signature = v;
+             return v.size() <= 344;
+         }},
+        {"bloqueado", [&](const std::string& v) { return readBool(v, state.blocked); }},
+        {"rede.tipoInter",
+         [&](const std::string& v) {
+             state.network.interfaceType = v;
+             return true;
+         }},
+        {"rede.SSID",
+         [&](const std::string& v) {
+             state.network.ssid = v;
+             return true;
+         }},
+        {"rede.seg",
+         [&](const std::string& v) {
+             state.network.security = v;
+             return true;
+         }},
+        {"rede.codigo",
+         [&](const std::string& v) {
+             state.network.wifiKey = v;
+             return true;
+         }},
+        {"rede.tipoLan",
+         [&](const std::string& v) {
+             state.network.lanType = v;
+             return true;
+         }},
+        {"rede.lanIP",
+         [&](const std::string& v) {
+             state.network.ip = v;
+             return true;
+         }},
+        {"rede.lanMask",
+         [&](const std::string& v) {
+             state.network.mask = v;
+             return true;
+         }},
+        {"rede.lanGW",
+         [&](const std::string& v) {
+             state.network.gateway = v;
+             return true;
+         }},
+        {"rede.lanDNS1",
+         [&](const std::string& v) {
+             state.network.dns1 = v;
+             return true;
+         }},
+        {"rede.lanDNS2",
+         [&](const std::string& v) {
+             state.network.dns2 = v;
+             return true;
+         }},
+        {"rede.usuario",
+         [&](const std::string& v) {
+             state.network.user = v;
+             return true;
+         }},
+        {"rede.senha",
+         [&](const std::string& v) {
+             state.network.password = v;
+             return true;
+         }},
+        {"rede.proxy", [&](const std::string& v) { return readInt(v, 0, 2, state.network.proxy); }},
+        {"rede.proxy_ip",
+         [&](const std::string& v) {
+             state.network.proxyIp = v;
+             return true;
+         }},
+        {"rede.proxy_porta",
+         [&](const std::string& v) {
+             state.network.proxyPort = v;
+             return true;
+         }},
+        {"rede.proxy_user",
+         [&](const std::string& v) {
+             state.network.proxyUser = v;
+             return true;
+         }},
+        {"rede.proxy_senha",
+         [&](const std::string& v) {
+             state.network.proxyPassword = v;
+             return true;
+         }},
+        {"numeroCupom", [&](const std::string& v) { return readInt(v, 0, 999999, state.receiptNumber); }},
+        {"ultimaChave",
+         [&](const std::string& v) {
+             state.lastKey = v;
+             return isKeyOrEmpty(v);
+         }},
+        {"ultimaEmissao",
+         [&](const std::string& v) {
+             state.lastIssuedAt = v;
+             return isStampOrEmpty(v);
+         }},
+        {"ultimaComunicacao",
+         [&](const std::string& v) {
+             state.lastCommunication = v;
+             return isStampOrEmpty(v);
+         }},
+        {"vendaPendente", [&](const std::string& v) { return readBool(v, state.hasLastSale); }},
+        {"venda.chave",
+         [&](const std::string& v) {
+             state.saleKey = v;
+             return isKeyOrEmpty(v);
+         }},
+        {"venda.emissao",
+         [&](const std::string& v) {
+             state.saleIssuedAt = v;
+             return isStampOrEmpty(v);
+         }},
+        {"venda.total",
+         [&](const std::string& v) {
+             state.saleTotal = v;
+             return v.size() <= 20;
+         }},
+        {"venda.cliente",
+         [&](const std::string& v) {
+             state.saleCustomer = v;
+             return v.size() <= 14;
+         }},
+        {"venda.caixa",
+         [&](const std::string& v) {
+             state.saleCashRegister = v;
+             return v.size() <= 3;
+         }},
+        {"sessao",
+         [&](const std::string& v) {
+             const size_t space = v.find(' ');
+             int session = 0;
+             if (space == std::string::npos || !readInt(v.substr(0, space), 0, 999999, session))
+                 return false;
+             state.sessions.put(session, v.substr(space + 1));
+             return true;
+         }},
+        {"log",
+         [&](const std::string& v) {
+             state.log.restore(v);
+             return true;
+         }},
+    };
+
+    const std::string header = kHeader + std::to_string(kFormatVersion);
+    size_t start = 0;
+    size_t lineNumber = 0;
+    bool ended = false;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            error = "ultima linha sem fim de linha";
+            return false;
+        }
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (ended) {
+            error = "conteudo depois da marca de fim";
+            return false;
+        }
+        if (lineNumber == 1) {
+            if (line != header) {
+                error = "cabecalho ou versao desconhecidos";
+                return false;
+            }
+            continue;
+        }
+        if (line == kEnd) {
+            ended = true;
+            continue;
+        }
+        const size_t equals = line.find('=');
+        const auto field = equals == std::string::npos ? fields.end() : fields.find(line.substr(0, equals));
+        std::string value;
+        if (field == fields.end() || !unescape(line.substr(equals + 1), value) || !field->second(value)) {
+            error = "linha " + std::to_string(lineNumber) + " invalida";
+            return false;
+        }
+    }
+    if (!ended) {
+        error = lineNumber == 0 ? "arquivo vazio" : "arquivo incompleto (sem marca de fim)";
+        return false;
+    }
+    if (state.activated && (state.activationCode.size() < 8 || !isValidCnpj(state.taxpayerCnpj) || state.uf < 10)) {
+        error = "ativacao incompleta";
+        return false;
+    }
+    if (state.hasLastSale && (state.saleKey.empty() || state.saleIssuedAt.empty())) {
+        error = "ultima venda incompleta";
+        return false;
+    }
+    out = state;
+    return true;
+}
+
+} // namespace satemu

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "decimal.h"
+#include "xmltree.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace satemu {
+
+// A sale document as the point-of-sale software sends it (root CFe/infCFe), read and checked for the structure
+// and values the device relies on. The tree is kept, since the issued CF-e is this document completed.
+class SaleDocument {
+public:
+    static constexpr size_t kMaximumSize = 1500 * 1024;
+    static constexpr size_t kMaximumItems = 500;
+    static constexpr size_t kMaximumPayments = 10;
+
+    struct Item {
+        Decimal productValue; // quantity x unit price, rounded to cents
+        Decimal discount;
+        Decimal other;
+        Decimal itemValue; // product value - discount + other
+    };
+
+    // Null with a reason in plain ASCII when the text is not a well-formed CF-e of the expected structure.
+    static std::unique_ptr<SaleDocument> parse(const char* data, size_t size, std::string& error);
+
+    std::string softwareHouseCnpj;
+    std::string signature;
+    std::string cashRegister;
+    std::string issuerCnpj;
+    std::string customerId; // CPF or CNPJ of dest, empty when none
+    std::vector<Item> items;
+    Decimal productsTotal;
+    Decimal discountsTotal;
+    Decimal othersTotal;
+    Decimal subtotalDiscount;
+    Decimal subtotalIncrease;
+    Decimal total;
+    Decimal paid;
+    Decimal change;
+
+    _xmlDoc* tree() const { return m_tree.get(); }
+
+private:
+    XmlDocument m_tree;
+};
+
+} // namespace satemu

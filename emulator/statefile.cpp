@@ -1,0 +1,146 @@
+#include "statefile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace satemu {
+
+namespace {
+
+    constexpr size_t kMaximumFileSize = 64 * 1024 * 1024;
+
+    std::string homeDirectory()
+    {
+        const char* home = std::getenv("HOME");
+        if (home && *home)
+            return home;
+        const passwd* entry = getpwuid(getuid());
+        return entry && entry->pw_dir ? entry->pw_dir : ".";
+    }
+
+    std::string directoryOf(const std::string& path)
+    {
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos)
+            return ".";
+        return slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    bool makeDirectories(const std::string& directory)
+    {
+        struct stat info { };
+        if (stat(directory.c_str(), &info) == 0)
+            return S_ISDIR(info.st_mode);
+        const std::string parent = directoryOf(directory);
+        if (parent != directory && !makeDirectories(parent))
+            return false;
+        return mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST;
+    }
+
+    bool exists(const std::string& path)
+    {
+        struct stat info { };
+        return lstat(path.c_str(), &info) == 0;
+    }
+
+    // The file's bytes; false when it cannot be read or is too large to be a state file.
+    bool readWhole(std::FILE* file, std::string& content)
+    {
+        char buffer[65536];
+        size_t count = 0;
+        while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+            content.append(buffer, count);
+            if (content.size() > kMaximumFileSize)
+                return false;
+        }
+        return !std::ferror(file);
+    }
+
+    std::string setAside(const std::string& path, const std::string& stamp)
+    {
+        const std::string base = path + ".ilegivel-" + stamp;
+        std::string target = base;
+        for (int n = 1; exists(target) && n < 1000; ++n)
+            target = base + "-" + std::to_string(n);
+        if (exists(target) || std::rename(path.c_str(), target.c_str()) != 0)
+            return {};
+        return target;
+    }
+
+} // namespace
+
+std::string StateFile::pathFromEnvironment()
+{
+    const char* configured = std::getenv("SAT_EMULADOR_ESTADO");
+    if (configured && *configured)
+        return configured;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const std::string base = dataHome && dataHome[0] == '/' ? dataHome : homeDirectory() + "/.local/share";
+    return base + "/sat-emulador/estado.txt";
+}
+
+std::string StateFile::siblingPath(const std::string& path, const std::string& name)
+{
+    return directoryOf(path) + "/" + name;
+}
+
+StateFile::Outcome StateFile::load(const std::string& path, DeviceState& state, const std::string& stamp,
+                                   std::string& note)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file && errno == ENOENT)
+        return Outcome::Missing;
+    std::string reason;
+    if (file) {
+        std::string content;
+        const bool read = readWhole(file, content);
+        std::fclose(file);
+        if (!read)
+            reason = "leitura falhou ou arquivo grande demais";
+        else if (DeviceState::parse(content, state, reason))
+            return Outcome::Loaded;
+    } else {
+        reason = std::strerror(errno);
+    }
+    const std::string target = setAside(path, stamp);
+    note = "Arquivo de estado ilegivel (" + reason + "); "
+        + (target.empty() ? "nao foi possivel renomea-lo" : "guardado como " + target)
+        + "; SAT reiniciado como de fabrica";
+    return Outcome::SetAside;
+}
+
+bool StateFile::save(const std::string& path, const DeviceState& state, std::string& error)
+{
+    return writeAtomically(path, state.serialise(), error);
+}
+
+bool StateFile::writeAtomically(const std::string& path, const std::string& content, std::string& error)
+{
+    if (!makeDirectories(directoryOf(path))) {
+        error = "nao foi possivel criar a pasta de " + path;
+        return false;
+    }
+    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        error = "nao foi possivel criar " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    written = std::fflush(file) == 0 && written;
+    written = fsync(fileno(file)) == 0 && written;
+    written = std::fclose(file) == 0 && written;
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "nao foi possivel gravar " + path + ": " + std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace satemu
