@@ -47,13 +47,15 @@ struct StateCode {
 
 // IBGE codes of the states, matched by the selector's whole item text.
 const StateCode stateCodes[] = {
-    {"Sao Paulo", 35},         {"Minas Gerais", 31},    {"Rio Grande do Sul", 43},  {"Rio de Janeiro", 33},
-    {"Santa Catarina", 42},    {"Parana", 41},          {"Espirito Santo", 32},     {"Rondonia", 11},
-    {"Acre", 12},              {"Amazonas", 13},        {"Roraima", 14},            {"Para", 15},
-    {"Amapa", 16},             {"Tocantins", 17},       {"Maranhao", 21},           {"Piaui", 22},
-    {"Ceara", 23},             {"Rio Grande do Norte", 24}, {"Paraiba", 25},        {"Pernambuco", 26},
-    {"Alagoas", 27},           {"Sergipe", 28},         {"Bahia", 29},              {"Distrito Federal", 53},
-    {"Goias", 52},             {"Mato Grosso", 51},     {"Mato Grosso do Sul", 50},
+    {"Sao Paulo", 35},      {"Minas Gerais", 31},   {"Rio Grande do Sul", 43},
+    {"Rio de Janeiro", 33}, {"Santa Catarina", 42}, {"Parana", 41},
+    {"Espirito Santo", 32}, {"Rondonia", 11},       {"Acre", 12},
+    {"Amazonas", 13},       {"Roraima", 14},        {"Para", 15},
+    {"Amapa", 16},          {"Tocantins", 17},      {"Maranhao", 21},
+    {"Piaui", 22},          {"Ceara", 23},          {"Rio Grande do Norte", 24},
+    {"Paraiba", 25},        {"Pernambuco", 26},     {"Alagoas", 27},
+    {"Sergipe", 28},        {"Bahia", 29},          {"Distrito Federal", 53},
+    {"Goias", 52},          {"Mato Grosso", 51},    {"Mato Grosso do Sul", 50},
 };
 
 } // namespace

@@ -24,8 +24,7 @@
 class QEvent;
 class QTimer;
 
-class MainWindow : public QMainWindow, private Ui::MainWindow
-{
+class MainWindow : public QMainWindow, private Ui::MainWindow {
     Q_OBJECT
 
 public:

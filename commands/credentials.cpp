@@ -41,8 +41,8 @@ void MainWindow::on_pushButton_5_clicked()
     const QByteArray certificate = textEdit_3->document()->toPlainText().toLatin1();
     const QByteArray code = prompt.activationCode();
 
-    lastAnswer = ComunicarCertificadoICPBRASIL(uniqueSessionNumber(0, 999999), code.constData(),
-                                               certificate.constData());
+    lastAnswer
+        = ComunicarCertificadoICPBRASIL(uniqueSessionNumber(0, 999999), code.constData(), certificate.constData());
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Comunicar Certificado"), QString::fromUtf8(formattedText(record)));
 }

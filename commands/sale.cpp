@@ -35,8 +35,8 @@ QString fileError(const QString& name, const char* reason)
 
 bool MainWindow::loadDocument(const QString& title)
 {
-    const QString name =
-        QFileDialog::getOpenFileName(this, tr("Open XML File"), QDir::currentPath(), tr("XML Files (*.xml)"));
+    const QString name
+        = QFileDialog::getOpenFileName(this, tr("Open XML File"), QDir::currentPath(), tr("XML Files (*.xml)"));
     if (name.isEmpty())
         return true;
 
@@ -126,8 +126,7 @@ void MainWindow::on_cancelavenda_clicked()
     const QByteArray code = prompt.activationCode();
     const QByteArray key = keyPrompt.key();
 
-    lastAnswer = CancelarUltimaVenda(uniqueSessionNumber(0, 999999), code.constData(), key.constData(),
-                                     documentBuffer);
+    lastAnswer = CancelarUltimaVenda(uniqueSessionNumber(0, 999999), code.constData(), key.constData(), documentBuffer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
     if (recordMessage(record).contains("7000"))

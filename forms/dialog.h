@@ -9,8 +9,7 @@ class QEvent;
 
 // Asks for the activation code. Dismissing it (Escape or the window's close
 // button; there is no Cancel button) sets dialogRejected.
-class Dialog : public QDialog, private Ui::Dialog
-{
+class Dialog : public QDialog, private Ui::Dialog {
     Q_OBJECT
 
 public:

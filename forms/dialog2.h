@@ -7,8 +7,7 @@
 class QEvent;
 
 // Asks for the number of an earlier session.
-class Dialog2 : public QDialog, private Ui::Dialog2
-{
+class Dialog2 : public QDialog, private Ui::Dialog2 {
     Q_OBJECT
 
 public:

@@ -8,8 +8,7 @@
 class QEvent;
 
 // Asks for the key of the sale to cancel.
-class Dialog3 : public QDialog, private Ui::Dialog3
-{
+class Dialog3 : public QDialog, private Ui::Dialog3 {
     Q_OBJECT
 
 public:

@@ -61,8 +61,8 @@ void MainWindow::configureNetwork(const QByteArray& activationCode)
     connect(timer, &QTimer::timeout, this, &MainWindow::TimerEvent);
     timer->start(1000);
 
-    lastAnswer = ConfigurarInterfaceDeRede(uniqueSessionNumber(0, 999999), activationCode.constData(),
-                                           document.constData());
+    lastAnswer
+        = ConfigurarInterfaceDeRede(uniqueSessionNumber(0, 999999), activationCode.constData(), document.constData());
 
     progressBar->setValue(20);
     timer->stop();

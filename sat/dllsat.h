@@ -13,15 +13,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  define DLLSAT_CALL __stdcall
-#  if defined(DLLSAT_BUILD)
-#    define DLLSAT_API __declspec(dllexport)
-#  else
-#    define DLLSAT_API __declspec(dllimport)
-#  endif
+#define DLLSAT_CALL __stdcall
+#if defined(DLLSAT_BUILD)
+#define DLLSAT_API __declspec(dllexport)
 #else
-#  define DLLSAT_CALL
-#  define DLLSAT_API __attribute__((visibility("default")))
+#define DLLSAT_API __declspec(dllimport)
+#endif
+#else
+#define DLLSAT_CALL
+#define DLLSAT_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus
@@ -41,12 +41,7 @@ _Static_assert(sizeof(ErroSAT) == 304, "the error record is 304 bytes");
 #endif
 
 /* Transport codes that the tool names. */
-enum {
-    SAT_PORTA_NAO_CONECTADA = 1,
-    SAT_COMANDO_NAO_RECONHECIDO = 4,
-    SAT_TIMEOUT = 0x8000,
-    SAT_SEM_CTS = 0x8001
-};
+enum { SAT_PORTA_NAO_CONECTADA = 1, SAT_COMANDO_NAO_RECONHECIDO = 4, SAT_TIMEOUT = 0x8000, SAT_SEM_CTS = 0x8001 };
 
 DLLSAT_API const char* DLLSAT_CALL AtivarSAT(int numeroSessao, int subComando, const char* codigoDeAtivacao,
                                              const char* CNPJ, int cUF);

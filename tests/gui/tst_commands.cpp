@@ -21,8 +21,7 @@ QString kind(const ModalAnswerer::Box& box)
 
 } // namespace
 
-class TestCommands : public QObject
-{
+class TestCommands : public QObject {
     Q_OBJECT
 
 private:
@@ -104,14 +103,20 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<QString>("message");
-        QTest::newRow("invalid CNPJ first") << "11222333000182" << "1234" << "9999" << QString::fromUtf8("CNPJ Inválido.");
+        QTest::newRow("invalid CNPJ first") << "11222333000182"
+                                            << "1234"
+                                            << "9999" << QString::fromUtf8("CNPJ Inválido.");
         QTest::newRow("7 characters, confirmation matches")
-            << "11222333000181" << "1234567" << "1234567"
-            << QString::fromUtf8("Código de ativação deve conter no mínimo 8 caracteres");
+            << "11222333000181"
+            << "1234567"
+            << "1234567" << QString::fromUtf8("Código de ativação deve conter no mínimo 8 caracteres");
         QTest::newRow("8 characters, one differs")
-            << "11222333000181" << "12345678" << "12345679"
-            << QString::fromUtf8("Código de ativação e de confirmação não são idênticos");
-        QTest::newRow("differs in case") << "11222333000181" << "abcdefgh" << "ABCDEFGH"
+            << "11222333000181"
+            << "12345678"
+            << "12345679" << QString::fromUtf8("Código de ativação e de confirmação não são idênticos");
+        QTest::newRow("differs in case") << "11222333000181"
+                                         << "abcdefgh"
+                                         << "ABCDEFGH"
                                          << QString::fromUtf8("Código de ativação e de confirmação não são idênticos");
     }
 
@@ -136,8 +141,7 @@ private slots:
         SatDouble::script(0, "04000 - Ativado", "1|04000|Ativado||");
         f->click("btAtivarSAT");
         const Call call = onlyCall("AtivarSAT");
-        QCOMPARE(call.arguments.mid(1),
-                 QList<QByteArray>({"2", "codigo-123", "11.222.333/0001-81", "29"}));
+        QCOMPARE(call.arguments.mid(1), QList<QByteArray>({"2", "codigo-123", "11.222.333/0001-81", "29"}));
         expectOneBox(Information, "Ativacao SAT", "04000 - Ativado");
     }
 
@@ -189,8 +193,10 @@ private slots:
     {
         QTest::addColumn<QString>("taxpayer");
         QTest::addColumn<QString>("softwareHouse");
-        QTest::newRow("software house") << "44555666000181" << "11222333000182";
-        QTest::newRow("taxpayer") << "4455566600018" << "11222333000181";
+        QTest::newRow("software house") << "44555666000181"
+                                        << "11222333000182";
+        QTest::newRow("taxpayer") << "4455566600018"
+                                  << "11222333000181";
     }
 
     void associationRefusesAnInvalidCnpjBeforeThePrompt()
@@ -210,11 +216,16 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("code");
         QTest::addColumn<bool>("sent");
-        QTest::newRow("7 characters") << "accept" << "1234567" << false;
-        QTest::newRow("dismissed empty") << "escape" << "" << false;
-        QTest::newRow("closed empty") << "close" << "" << false;
-        QTest::newRow("dismissed with 8") << "escape" << "12345678" << true;
-        QTest::newRow("accepted with 8") << "accept" << "12345678" << true;
+        QTest::newRow("7 characters") << "accept"
+                                      << "1234567" << false;
+        QTest::newRow("dismissed empty") << "escape"
+                                         << "" << false;
+        QTest::newRow("closed empty") << "close"
+                                      << "" << false;
+        QTest::newRow("dismissed with 8") << "escape"
+                                          << "12345678" << true;
+        QTest::newRow("accepted with 8") << "accept"
+                                         << "12345678" << true;
     }
 
     void associationCodeCheck()
@@ -225,9 +236,9 @@ private slots:
         set("cnpjContribuinte", "44555666000181");
         set("cnpjSW", "11222333000181");
         set("assinaturaAC", "assinatura");
-        f->modal.then(how == "accept"   ? ModalAnswerer::typeAndAccept(code)
-                      : how == "escape" ? ModalAnswerer::typeAndEscape(code)
-                                        : ModalAnswerer::typeAndClose(code));
+        f->modal.then(how == "accept"       ? ModalAnswerer::typeAndAccept(code)
+                          : how == "escape" ? ModalAnswerer::typeAndEscape(code)
+                                            : ModalAnswerer::typeAndClose(code));
         SatDouble::script(0, "13000 - Assinatura registrada", "1|13000|x||");
         f->click("btAssociarAssinatura");
         if (sent) {
@@ -244,8 +255,10 @@ private slots:
     {
         QTest::addColumn<QString>("taxpayer");
         QTest::addColumn<QString>("softwareHouse");
-        QTest::newRow("bare") << "44555666000181" << "11222333000181";
-        QTest::newRow("punctuated") << "44.555.666/0001-81" << "11.222.333/0001-81";
+        QTest::newRow("bare") << "44555666000181"
+                              << "11222333000181";
+        QTest::newRow("punctuated") << "44.555.666/0001-81"
+                                    << "11.222.333/0001-81";
     }
 
     void associationJoinsTheCnpjs()
@@ -303,12 +316,19 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString tooShort = QString::fromUtf8("Código de ativação deve conter no mínimo 8 caracteres");
         const QString mismatch = QString::fromUtf8("Novo Código de Ativação e de confirmação não são idênticos.");
-        QTest::newRow("7 characters, confirmation differs") << "atual" << "1234567" << "x" << tooShort;
-        QTest::newRow("empty new code") << "atual" << "" << "" << tooShort;
-        QTest::newRow("case differs") << "atual" << "abcdefgh" << "abcdefgH" << mismatch;
+        QTest::newRow("7 characters, confirmation differs") << "atual"
+                                                            << "1234567"
+                                                            << "x" << tooShort;
+        QTest::newRow("empty new code") << "atual"
+                                        << ""
+                                        << "" << tooShort;
+        QTest::newRow("case differs") << "atual"
+                                      << "abcdefgh"
+                                      << "abcdefgH" << mismatch;
         QTest::newRow("empty current code")
-            << "" << "abcdefgh" << "abcdefgh"
-            << QString::fromUtf8("É necessário entrar com o código de ativação atual.");
+            << ""
+            << "abcdefgh"
+            << "abcdefgh" << QString::fromUtf8("É necessário entrar com o código de ativação atual.");
     }
 
     void codeChangeChecksInOrder()
@@ -353,7 +373,8 @@ private slots:
 
     void certificateSendsThePlainText()
     {
-        f->widget<QTextEdit>("textEdit_3")->setPlainText("-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----");
+        f->widget<QTextEdit>("textEdit_3")
+            ->setPlainText("-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----");
         f->modal.then(ModalAnswerer::typeAndAccept("12345678"));
         SatDouble::script(4, "M", "1|05000|x||");
         f->click("pushButton_5");
@@ -368,8 +389,8 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("close");
-        for (const char* button : {"pushButton_5", "TesteFim_a_Fim", "Bloquear", "pushButton", "pushButton_3",
-                                   "Logs"}) {
+        for (const char* button :
+             {"pushButton_5", "TesteFim_a_Fim", "Bloquear", "pushButton", "pushButton_3", "Logs"}) {
             QTest::addRow("%s, Escape", button) << button << false;
             QTest::addRow("%s, closed", button) << button << true;
         }
@@ -447,8 +468,8 @@ private slots:
         const QByteArray& document = sampleSaleDocument();
         QCOMPARE(document.size(), 1265);
         QCOMPARE(document.count(' ') - QByteArray("<?xml version='1.0' encoding='UTF-8'?>").count(' ')
-                     - QByteArray("<infCFe versaoDadosEnt='0.04'>").count(' ') - QByteArray("<det nItem='1'>").count(' ')
-                     - 2 /* "<dest />", "<total />" */,
+                     - QByteArray("<infCFe versaoDadosEnt='0.04'>").count(' ')
+                     - QByteArray("<det nItem='1'>").count(' ') - 2 /* "<dest />", "<total />" */,
                  62); // 63 tokens, one space between each
         QVERIFY(!document.contains('\n'));
         QVERIFY(document.contains("<signAC>" + QByteArray(344, '0') + "</signAC>"));
@@ -560,8 +581,7 @@ private slots:
         f->widget<QTextEdit>("Com")->setPlainText("antes");
         f->modal.then(escapeSession ? ModalAnswerer::typeAndEscape(sessionText)
                                     : ModalAnswerer::typeAndAccept(sessionText));
-        f->modal.then(escapeCode ? ModalAnswerer::typeAndEscape("12345678")
-                                 : ModalAnswerer::typeAndAccept("12345678"));
+        f->modal.then(escapeCode ? ModalAnswerer::typeAndEscape("12345678") : ModalAnswerer::typeAndAccept("12345678"));
         SatDouble::script(0x8001, "M", "1|11000|resposta");
         f->click("pushButton_4");
         QCOMPARE(f->modal.promptsSeen, QStringList({"Dialog2", "Dialog"}));
@@ -592,7 +612,9 @@ private slots:
         f->modal.then(ModalAnswerer::typeAndAccept(QString::fromUtf8("código€1")));
         f->click("cancelavenda");
         const Call call = onlyCall("CancelarUltimaVenda");
-        QCOMPARE(call.arguments.value(1), QByteArray("c\xf3" "digo?1"));
+        QCOMPARE(call.arguments.value(1),
+                 QByteArray("c\xf3"
+                            "digo?1"));
         QCOMPARE(call.arguments.value(2), QByteArray("chave?\xe7\xe3o"));
     }
 

@@ -7,8 +7,7 @@
 
 using Call = SatDouble::Call;
 
-class TestDocuments : public QObject
-{
+class TestDocuments : public QObject {
     Q_OBJECT
 
 private:
@@ -94,12 +93,14 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("shown");
         const QByteArray receipt = "<CFe>ok</CFe>";
-        QTest::newRow("marker, field last") << QByteArray("06000 - ok") << QByteArray("1|06000|0|ok|||" + receipt.toBase64())
-                                            << QString::fromLatin1(receipt);
-        QTest::newRow("marker anywhere") << QByteArray("codigo 6000") << saleAnswer(receipt) << QString::fromLatin1(receipt);
+        QTest::newRow("marker, field last")
+            << QByteArray("06000 - ok") << QByteArray("1|06000|0|ok|||" + receipt.toBase64())
+            << QString::fromLatin1(receipt);
+        QTest::newRow("marker anywhere") << QByteArray("codigo 6000") << saleAnswer(receipt)
+                                         << QString::fromLatin1(receipt);
         QTest::newRow("no marker") << QByteArray("06001 - codigo errado") << saleAnswer(receipt) << QString();
-        QTest::newRow("five separators") << QByteArray("06000 - ok") << QByteArray("1|06000|0|ok||" + receipt.toBase64())
-                                         << QString();
+        QTest::newRow("five separators") << QByteArray("06000 - ok")
+                                         << QByteArray("1|06000|0|ok||" + receipt.toBase64()) << QString();
         QTest::newRow("no separator") << QByteArray("06000 - ok") << QByteArray("nada") << QString();
         QTest::newRow("empty field") << QByteArray("06000 - ok") << QByteArray("1|06000|0|ok|||") << QString();
     }
@@ -164,7 +165,8 @@ private slots:
         QTest::newRow("exactly 2 MiB") << QByteArray(2 * 1024 * 1024, 'a') << false << "2 MiB";
         QTest::newRow("3 MiB") << QByteArray(3 * 1024 * 1024, 'a') << false << "2 MiB";
         QTest::newRow("NUL inside") << QByteArray("<CFe>\0</CFe>", 12) << false << "nulos";
-        QTest::newRow("gone before it was read") << QByteArray("<CFe/>") << true << QString::fromUtf8("Não foi possível ler");
+        QTest::newRow("gone before it was read")
+            << QByteArray("<CFe/>") << true << QString::fromUtf8("Não foi possível ler");
     }
 
     void refusedFilesSendNothingAndKeepThePreviousDocument()
@@ -306,8 +308,10 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("icon");
         QTest::addColumn<QString>("text");
-        QTest::newRow("0, Latin-1") << 0 << int(QMessageBox::Information) << QString::fromUtf8("log \xc3\x83\xc2\xa9 [0]");
-        QTest::newRow("4, Latin-1") << 4 << int(QMessageBox::Information) << QString::fromUtf8("log \xc3\x83\xc2\xa9 [4]");
+        QTest::newRow("0, Latin-1") << 0 << int(QMessageBox::Information)
+                                    << QString::fromUtf8("log \xc3\x83\xc2\xa9 [0]");
+        QTest::newRow("4, Latin-1") << 4 << int(QMessageBox::Information)
+                                    << QString::fromUtf8("log \xc3\x83\xc2\xa9 [4]");
         QTest::newRow("1, UTF-8") << 1 << int(QMessageBox::Critical) << QString::fromUtf8("log \xc3\xa9 [1]");
     }
 

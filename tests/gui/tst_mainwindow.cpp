@@ -16,8 +16,7 @@
 
 #include <cstring>
 
-class TestMainWindow : public QObject
-{
+class TestMainWindow : public QObject {
     Q_OBJECT
 
 private:
@@ -41,33 +40,93 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("className");
         const char* objects[][2] = {
-            {"centralWidget", "QWidget"}, {"tabWidget", "QTabWidget"}, {"menuBar", "QMenuBar"},
-            {"mainToolBar", "QToolBar"}, {"statusBar", "QStatusBar"}, {"toolBar", "QToolBar"},
-            {"cnpj", "QLineEdit"}, {"label_2", "QLabel"}, {"CodAtivacao", "QLineEdit"}, {"label_3", "QLabel"},
-            {"ConfCodigoAtivacao", "QLineEdit"}, {"label_4", "QLabel"}, {"btAtivarSAT", "QPushButton"},
-            {"TipoCertificado", "QComboBox"}, {"label_15", "QLabel"}, {"label_16", "QLabel"}, {"UF", "QComboBox"},
-            {"textEdit_2", "QTextEdit"}, {"pushButton_5", "QPushButton"}, {"textEdit_3", "QTextEdit"},
-            {"TesteFim_a_Fim", "QPushButton"}, {"cnpjContribuinte", "QLineEdit"}, {"label_5", "QLabel"},
-            {"label_6", "QLabel"}, {"cnpjSW", "QLineEdit"}, {"label_7", "QLabel"}, {"assinaturaAC", "QLineEdit"},
-            {"btAssociarAssinatura", "QPushButton"}, {"groupBox", "QGroupBox"}, {"label_8", "QLabel"},
-            {"ipaddress", "QLineEdit"}, {"label_9", "QLabel"}, {"netmask", "QLineEdit"}, {"label_10", "QLabel"},
-            {"gateway", "QLineEdit"}, {"DNS1", "QLabel"}, {"dns1", "QLineEdit"}, {"DNS2", "QLabel"},
-            {"dns2", "QLineEdit"}, {"groupBox_2", "QGroupBox"}, {"label_11", "QLabel"}, {"SenhaDHCP", "QLineEdit"},
-            {"label_17", "QLabel"}, {"UsuarioDHCP", "QLineEdit"}, {"groupBox_3", "QGroupBox"},
-            {"lProxyIP", "QLabel"}, {"lProxyUser", "QLabel"}, {"lSenha", "QLabel"}, {"proxyuser", "QLineEdit"},
-            {"proxypasswd", "QLineEdit"}, {"ConfProxy", "QComboBox"}, {"PortProxy", "QLineEdit"},
-            {"lPortProxy", "QLabel"}, {"ProxyIp", "QLineEdit"}, {"radioButton", "QRadioButton"},
-            {"radioButton_2", "QRadioButton"}, {"btConfigurarInterfaceDeRede", "QPushButton"},
-            {"progressBar", "QProgressBar"}, {"btConfigurarInterfaceDeRede_2", "QPushButton"},
-            {"Bloq", "QGroupBox"}, {"Bloquear", "QPushButton"}, {"pushButton", "QPushButton"},
-            {"Consultas", "QGroupBox"}, {"pushButton_2", "QPushButton"}, {"pushButton_3", "QPushButton"},
-            {"pushButton_4", "QPushButton"}, {"Com", "QTextEdit"}, {"Logs", "QPushButton"}, {"Venda", "QGroupBox"},
-            {"Vende", "QPushButton"}, {"cancelavenda", "QPushButton"}, {"Logs_3", "QPushButton"},
-            {"groupBox_5", "QGroupBox"}, {"btnatualizar", "QPushButton"}, {"textEdit", "QTextEdit"},
-            {"groupBox_6", "QGroupBox"}, {"lne_codnovo", "QLineEdit"}, {"label_12", "QLabel"},
-            {"lne_codconf", "QLineEdit"}, {"label_13", "QLabel"}, {"label_14", "QLabel"},
-            {"qcb_opcao", "QComboBox"}, {"btn_alterar", "QPushButton"}, {"label_20", "QLabel"},
-            {"codatual", "QLineEdit"}, {"actionSerial", "QAction"}, {"actionSerial_2", "QAction"},
+            {"centralWidget", "QWidget"},
+            {"tabWidget", "QTabWidget"},
+            {"menuBar", "QMenuBar"},
+            {"mainToolBar", "QToolBar"},
+            {"statusBar", "QStatusBar"},
+            {"toolBar", "QToolBar"},
+            {"cnpj", "QLineEdit"},
+            {"label_2", "QLabel"},
+            {"CodAtivacao", "QLineEdit"},
+            {"label_3", "QLabel"},
+            {"ConfCodigoAtivacao", "QLineEdit"},
+            {"label_4", "QLabel"},
+            {"btAtivarSAT", "QPushButton"},
+            {"TipoCertificado", "QComboBox"},
+            {"label_15", "QLabel"},
+            {"label_16", "QLabel"},
+            {"UF", "QComboBox"},
+            {"textEdit_2", "QTextEdit"},
+            {"pushButton_5", "QPushButton"},
+            {"textEdit_3", "QTextEdit"},
+            {"TesteFim_a_Fim", "QPushButton"},
+            {"cnpjContribuinte", "QLineEdit"},
+            {"label_5", "QLabel"},
+            {"label_6", "QLabel"},
+            {"cnpjSW", "QLineEdit"},
+            {"label_7", "QLabel"},
+            {"assinaturaAC", "QLineEdit"},
+            {"btAssociarAssinatura", "QPushButton"},
+            {"groupBox", "QGroupBox"},
+            {"label_8", "QLabel"},
+            {"ipaddress", "QLineEdit"},
+            {"label_9", "QLabel"},
+            {"netmask", "QLineEdit"},
+            {"label_10", "QLabel"},
+            {"gateway", "QLineEdit"},
+            {"DNS1", "QLabel"},
+            {"dns1", "QLineEdit"},
+            {"DNS2", "QLabel"},
+            {"dns2", "QLineEdit"},
+            {"groupBox_2", "QGroupBox"},
+            {"label_11", "QLabel"},
+            {"SenhaDHCP", "QLineEdit"},
+            {"label_17", "QLabel"},
+            {"UsuarioDHCP", "QLineEdit"},
+            {"groupBox_3", "QGroupBox"},
+            {"lProxyIP", "QLabel"},
+            {"lProxyUser", "QLabel"},
+            {"lSenha", "QLabel"},
+            {"proxyuser", "QLineEdit"},
+            {"proxypasswd", "QLineEdit"},
+            {"ConfProxy", "QComboBox"},
+            {"PortProxy", "QLineEdit"},
+            {"lPortProxy", "QLabel"},
+            {"ProxyIp", "QLineEdit"},
+            {"radioButton", "QRadioButton"},
+            {"radioButton_2", "QRadioButton"},
+            {"btConfigurarInterfaceDeRede", "QPushButton"},
+            {"progressBar", "QProgressBar"},
+            {"btConfigurarInterfaceDeRede_2", "QPushButton"},
+            {"Bloq", "QGroupBox"},
+            {"Bloquear", "QPushButton"},
+            {"pushButton", "QPushButton"},
+            {"Consultas", "QGroupBox"},
+            {"pushButton_2", "QPushButton"},
+            {"pushButton_3", "QPushButton"},
+            {"pushButton_4", "QPushButton"},
+            {"Com", "QTextEdit"},
+            {"Logs", "QPushButton"},
+            {"Venda", "QGroupBox"},
+            {"Vende", "QPushButton"},
+            {"cancelavenda", "QPushButton"},
+            {"Logs_3", "QPushButton"},
+            {"groupBox_5", "QGroupBox"},
+            {"btnatualizar", "QPushButton"},
+            {"textEdit", "QTextEdit"},
+            {"groupBox_6", "QGroupBox"},
+            {"lne_codnovo", "QLineEdit"},
+            {"label_12", "QLabel"},
+            {"lne_codconf", "QLineEdit"},
+            {"label_13", "QLabel"},
+            {"label_14", "QLabel"},
+            {"qcb_opcao", "QComboBox"},
+            {"btn_alterar", "QPushButton"},
+            {"label_20", "QLabel"},
+            {"codatual", "QLineEdit"},
+            {"actionSerial", "QAction"},
+            {"actionSerial_2", "QAction"},
         };
         for (const auto& object : objects)
             QTest::newRow(object[0]) << QString::fromLatin1(object[0]) << QString::fromLatin1(object[1]);
@@ -90,9 +149,9 @@ private slots:
         auto* tabs = f->widget<QTabWidget>("tabWidget");
         QCOMPARE(tabs->currentIndex(), 0);
         const QStringList pages = {"tab", "tab_4", "tab_6", "tab_2", "tab_3", "tab_7", "tab_5"};
-        const QStringList titles = {"Ativar SAT",   "Comunicar Certificado ICP", "TesteFimAFim",
-                                    "Associar Assinatura", "Configurar Rede", "Gerais",
-                                    QString::fromUtf8("Miscelânea")};
+        const QStringList titles
+            = {"Ativar SAT", "Comunicar Certificado ICP",    "TesteFimAFim", "Associar Assinatura", "Configurar Rede",
+               "Gerais",     QString::fromUtf8("Miscelânea")};
         QCOMPARE(tabs->count(), 7);
         for (int i = 0; i < 7; ++i) {
             QCOMPARE(tabs->widget(i)->objectName(), pages.at(i));
@@ -105,15 +164,37 @@ private slots:
         QCOMPARE(items("TipoCertificado"),
                  QStringList({"AC-SAT", "ICP-BRASIL", "RENOVACAO DO CERTIFICADO ICP-BRASIL"}));
         QCOMPARE(items("ConfProxy"), QStringList({"Sem Proxy", "Proxy com Configuracao", "Proxy Transparente"}));
-        QCOMPARE(items("qcb_opcao"), QStringList({QString::fromUtf8("Código de Ativação"),
-                                                  QString::fromUtf8("Código de Ativação de Emergência")}));
-        const QStringList states = {
-            "Sao Paulo",          "Acre",        "Amazonas",          "Amapa",           "Alagoas",
-            "Bahia",              "Ceara",       "Distrito Federal",  "Espirito Santo",  "Goias",
-            "Maranhao",           "Mato Grosso", "Mato Grosso do Sul", "Minas Gerais",   "Paraiba",
-            "Parana",             "Para",        "Pernambuco",        "Piaui",           "Rio de Janeiro",
-            "Rio Grande do Sul",  "Rio Grande do Norte", "Rondonia",  "Roraima",         "Santa Catarina",
-            "Sao Paulo",          "Sergipe",     "Tocantins"};
+        QCOMPARE(items("qcb_opcao"),
+                 QStringList(
+                     {QString::fromUtf8("Código de Ativação"), QString::fromUtf8("Código de Ativação de Emergência")}));
+        const QStringList states = {"Sao Paulo",
+                                    "Acre",
+                                    "Amazonas",
+                                    "Amapa",
+                                    "Alagoas",
+                                    "Bahia",
+                                    "Ceara",
+                                    "Distrito Federal",
+                                    "Espirito Santo",
+                                    "Goias",
+                                    "Maranhao",
+                                    "Mato Grosso",
+                                    "Mato Grosso do Sul",
+                                    "Minas Gerais",
+                                    "Paraiba",
+                                    "Parana",
+                                    "Para",
+                                    "Pernambuco",
+                                    "Piaui",
+                                    "Rio de Janeiro",
+                                    "Rio Grande do Sul",
+                                    "Rio Grande do Norte",
+                                    "Rondonia",
+                                    "Roraima",
+                                    "Santa Catarina",
+                                    "Sao Paulo",
+                                    "Sergipe",
+                                    "Tocantins"};
         QCOMPARE(items("UF"), states);
     }
 
@@ -173,15 +254,24 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("code");
-        QTest::newRow("Bahia") << "" << "Bahia" << 29;
-        QTest::newRow("Paraiba") << "" << "Paraiba" << 25;
-        QTest::newRow("Para") << "" << "Para" << 15;
-        QTest::newRow("Parana") << "" << "Parana" << 41;
-        QTest::newRow("Rio Grande do Norte") << "" << "Rio Grande do Norte" << 24;
-        QTest::newRow("Distrito Federal") << "Bahia" << "Distrito Federal" << 53;
-        QTest::newRow("Goias after Bahia") << "Bahia" << "Goias" << 52;
-        QTest::newRow("Mato Grosso") << "Bahia" << "Mato Grosso" << 51;
-        QTest::newRow("Mato Grosso do Sul") << "Bahia" << "Mato Grosso do Sul" << 50;
+        QTest::newRow("Bahia") << ""
+                               << "Bahia" << 29;
+        QTest::newRow("Paraiba") << ""
+                                 << "Paraiba" << 25;
+        QTest::newRow("Para") << ""
+                              << "Para" << 15;
+        QTest::newRow("Parana") << ""
+                                << "Parana" << 41;
+        QTest::newRow("Rio Grande do Norte") << ""
+                                             << "Rio Grande do Norte" << 24;
+        QTest::newRow("Distrito Federal") << "Bahia"
+                                          << "Distrito Federal" << 53;
+        QTest::newRow("Goias after Bahia") << "Bahia"
+                                           << "Goias" << 52;
+        QTest::newRow("Mato Grosso") << "Bahia"
+                                     << "Mato Grosso" << 51;
+        QTest::newRow("Mato Grosso do Sul") << "Bahia"
+                                            << "Mato Grosso do Sul" << 50;
     }
 
     void stateSelectorSetsTheStateCode()
@@ -211,8 +301,8 @@ private slots:
 
     void addressModeSwitchesTheFields()
     {
-        const char* fixed[] = {"label_8", "label_9", "label_10", "ipaddress", "netmask",
-                               "gateway", "dns1",    "DNS1",     "dns2",      "DNS2"};
+        const char* fixed[]
+            = {"label_8", "label_9", "label_10", "ipaddress", "netmask", "gateway", "dns1", "DNS1", "dns2", "DNS2"};
         const char* automatic[] = {"label_11", "SenhaDHCP", "label_17", "UsuarioDHCP"};
 
         f->widget<QRadioButton>("radioButton_2")->click();
@@ -274,7 +364,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(bool, critical);
         QFETCH(QString, text);
-        ErroSAT record{code, "M"};
+        ErroSAT record {code, "M"};
         const bool goOn = ::fixedMessageReport(f->window.get(), record, "Titulo", "information");
         QCOMPARE(goOn, !critical);
         QCOMPARE(f->modal.boxes.size(), 1);
@@ -305,7 +395,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(bool, critical);
         QFETCH(QString, formatted);
-        ErroSAT record{code, "M"};
+        ErroSAT record {code, "M"};
         QCOMPARE(QString::fromUtf8(formattedText(record)), formatted);
         ::formattedReport(f->window.get(), record, "Titulo", "information");
         QCOMPARE(f->modal.boxes.size(), 1);

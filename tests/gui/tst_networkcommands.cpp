@@ -7,8 +7,7 @@
 
 using Call = SatDouble::Call;
 
-class TestNetworkCommands : public QObject
-{
+class TestNetworkCommands : public QObject {
     Q_OBJECT
 
 private:

@@ -5,8 +5,7 @@
 #include <QSet>
 #include <QTest>
 
-class TestSessionNumber : public QObject
-{
+class TestSessionNumber : public QObject {
     Q_OBJECT
 
 private:

@@ -16,8 +16,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 
-class TestWalkthrough : public QObject
-{
+class TestWalkthrough : public QObject {
     Q_OBJECT
 
 private:
@@ -29,16 +28,13 @@ private:
     int saleSession = -1;
     int shot = 0;
 
-    template <typename T>
-    T* widget(const char* name) const
-    {
-        return window->findChild<T*>(QLatin1String(name));
-    }
+    template <typename T> T* widget(const char* name) const { return window->findChild<T*>(QLatin1String(name)); }
 
     void capture(QWidget* w, const QString& name)
     {
         if (!captures.isEmpty())
-            w->grab().save(QDir(captures).filePath(QStringLiteral("%1-%2.png").arg(++shot, 2, 10, QLatin1Char('0')).arg(name)));
+            w->grab().save(
+                QDir(captures).filePath(QStringLiteral("%1-%2.png").arg(++shot, 2, 10, QLatin1Char('0')).arg(name)));
     }
 
     // Runs a step and returns the text of its one message box.
@@ -47,7 +43,8 @@ private:
         auto* tabs = widget<QTabWidget>("tabWidget");
         tabs->setCurrentWidget(window->findChild<QWidget*>(QLatin1String(tab)));
         modal->clear();
-        modal->beforeClosingBox = [this, button](QMessageBox* box) { capture(box, QStringLiteral("%1-caixa").arg(button)); };
+        modal->beforeClosingBox
+            = [this, button](QMessageBox* box) { capture(box, QStringLiteral("%1-caixa").arg(button)); };
         for (const QString& answer : prompts) {
             if (answer.startsWith(QLatin1Char('/')))
                 modal->then(ModalAnswerer::chooseFile(answer));
@@ -57,7 +54,9 @@ private:
         window->findChild<QAbstractButton*>(QLatin1String(button))->click();
         capture(window.get(), QString::fromLatin1(button));
         if (modal->boxes.size() != 1 || !modal->unexpected.isEmpty() || modal->pendingActions() != 0)
-            return QStringLiteral("<%1 boxes, unexpected %2>").arg(modal->boxes.size()).arg(modal->unexpected.join(','));
+            return QStringLiteral("<%1 boxes, unexpected %2>")
+                .arg(modal->boxes.size())
+                .arg(modal->unexpected.join(','));
         return modal->boxes.first().text;
     }
 
@@ -82,10 +81,7 @@ private slots:
         window.reset();
     }
 
-    void factoryDeviceAnswersTheStateQuery()
-    {
-        QVERIFY(step("tab_7", "pushButton_2").startsWith("08000"));
-    }
+    void factoryDeviceAnswersTheStateQuery() { QVERIFY(step("tab_7", "pushButton_2").startsWith("08000")); }
 
     void activate()
     {
@@ -152,7 +148,8 @@ private slots:
     void blockedDeviceRefusesASale()
     {
         QVERIFY(step("tab_7", "Bloquear", {"treino123"}).contains("16000"));
-        QVERIFY(step("tab_7", "Vende", {QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml"), "treino123"}).startsWith("06006"));
+        QVERIFY(
+            step("tab_7", "Vende", {QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml"), "treino123"}).startsWith("06006"));
         QVERIFY(step("tab_7", "pushButton", {"treino123"}).startsWith("17000"));
     }
 
@@ -161,10 +158,7 @@ private slots:
         QVERIFY(step("tab_3", "btConfigurarInterfaceDeRede", {"treino123"}).startsWith("12000"));
     }
 
-    void wrongCodeIsRefused()
-    {
-        QVERIFY(step("tab_7", "pushButton_3", {"errado123"}).startsWith("10001"));
-    }
+    void wrongCodeIsRefused() { QVERIFY(step("tab_7", "pushButton_3", {"errado123"}).startsWith("10001")); }
 
     void extractTheLog()
     {

@@ -13,8 +13,7 @@
 
 #include <memory>
 
-class WindowFixture
-{
+class WindowFixture {
 public:
     WindowFixture()
     {
@@ -24,8 +23,7 @@ public:
         window = std::make_unique<MainWindow>();
     }
 
-    template <typename T>
-    T* widget(const char* name) const
+    template <typename T> T* widget(const char* name) const
     {
         T* found = window->findChild<T*>(QLatin1String(name));
         if (!found)

@@ -35,7 +35,7 @@ void ModalAnswerer::poll()
     handled = modal;
 
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        boxes.append(Box{box->icon(), box->windowTitle(), box->text(), box->standardButtons(), box->parentWidget()});
+        boxes.append(Box {box->icon(), box->windowTitle(), box->text(), box->standardButtons(), box->parentWidget()});
         if (beforeClosingBox)
             beforeClosingBox(box);
         if (QAbstractButton* ok = box->button(QMessageBox::Ok))

@@ -17,8 +17,7 @@
 
 #include <functional>
 
-class ModalAnswerer : public QObject
-{
+class ModalAnswerer : public QObject {
     Q_OBJECT
 
 public:
@@ -46,8 +45,8 @@ public:
     QList<Box> boxes;
     // Runs while each message box is still open, before it is closed.
     std::function<void(QMessageBox*)> beforeClosingBox;
-    QStringList unexpected;       // object names of windows nobody answered
-    QStringList promptsSeen;      // object names of the prompts, in order
+    QStringList unexpected; // object names of windows nobody answered
+    QStringList promptsSeen; // object names of the prompts, in order
     int pendingActions() const { return static_cast<int>(actions.size()); }
 
     // Prompt actions: type into the prompt's line edit, then press Enter,

@@ -53,7 +53,7 @@ void reset()
 
 void script(int code, const QByteArray& message, const QByteArray& answer)
 {
-    scripted.enqueue(Outcome{code, message, answer});
+    scripted.enqueue(Outcome {code, message, answer});
 }
 
 void onCall(std::function<void()> callback)
@@ -74,85 +74,85 @@ extern "C" {
 
 const char* AtivarSAT(int session, int subcommand, const char* code, const char* cnpj, int cUF)
 {
-    return respond(Call{"AtivarSAT",
-                        {QByteArray::number(session), QByteArray::number(subcommand), text(code), text(cnpj),
-                         QByteArray::number(cUF)}});
+    return respond(Call {"AtivarSAT",
+                         {QByteArray::number(session), QByteArray::number(subcommand), text(code), text(cnpj),
+                          QByteArray::number(cUF)}});
 }
 
 const char* AssociarAssinatura(int session, const char* code, const char* cnpjs, const char* signature)
 {
-    return respond(Call{"AssociarAssinatura", {QByteArray::number(session), text(code), text(cnpjs), text(signature)}});
+    return respond(
+        Call {"AssociarAssinatura", {QByteArray::number(session), text(code), text(cnpjs), text(signature)}});
 }
 
 const char* ConfigurarInterfaceDeRede(int session, const char* code, const char* document)
 {
-    return respond(Call{"ConfigurarInterfaceDeRede", {QByteArray::number(session), text(code), text(document)}});
+    return respond(Call {"ConfigurarInterfaceDeRede", {QByteArray::number(session), text(code), text(document)}});
 }
 
 const char* AtualizarSoftwareSAT(int session, const char* code)
 {
-    return respond(Call{"AtualizarSoftwareSAT", {QByteArray::number(session), text(code)}});
+    return respond(Call {"AtualizarSoftwareSAT", {QByteArray::number(session), text(code)}});
 }
 
 const char* TrocarCodigoDeAtivacao(int session, const char* code, int option, const char* newCode,
                                    const char* confirmation)
 {
-    return respond(Call{"TrocarCodigoDeAtivacao",
-                        {QByteArray::number(session), text(code), QByteArray::number(option), text(newCode),
-                         text(confirmation)}});
+    return respond(Call {
+        "TrocarCodigoDeAtivacao",
+        {QByteArray::number(session), text(code), QByteArray::number(option), text(newCode), text(confirmation)}});
 }
 
 const char* ComunicarCertificadoICPBRASIL(int session, const char* code, const char* certificate)
 {
     return respond(
-        Call{"ComunicarCertificadoICPBRASIL", {QByteArray::number(session), text(code), text(certificate)}});
+        Call {"ComunicarCertificadoICPBRASIL", {QByteArray::number(session), text(code), text(certificate)}});
 }
 
 const char* TesteFimAFim(int session, const char* code, const char* document)
 {
-    return respond(Call{"TesteFimAFim", {QByteArray::number(session), text(code), text(document)}});
+    return respond(Call {"TesteFimAFim", {QByteArray::number(session), text(code), text(document)}});
 }
 
 const char* BloquearSAT(int session, const char* code)
 {
-    return respond(Call{"BloquearSAT", {QByteArray::number(session), text(code)}});
+    return respond(Call {"BloquearSAT", {QByteArray::number(session), text(code)}});
 }
 
 const char* DesbloquearSAT(int session, const char* code)
 {
-    return respond(Call{"DesbloquearSAT", {QByteArray::number(session), text(code)}});
+    return respond(Call {"DesbloquearSAT", {QByteArray::number(session), text(code)}});
 }
 
 const char* ConsultarSAT(int session)
 {
-    return respond(Call{"ConsultarSAT", {QByteArray::number(session)}});
+    return respond(Call {"ConsultarSAT", {QByteArray::number(session)}});
 }
 
 const char* ConsultarStatusOperacional(int session, const char* code)
 {
-    return respond(Call{"ConsultarStatusOperacional", {QByteArray::number(session), text(code)}});
+    return respond(Call {"ConsultarStatusOperacional", {QByteArray::number(session), text(code)}});
 }
 
 const char* ConsultarNumeroSessao(int session, const char* code, int queried)
 {
     return respond(
-        Call{"ConsultarNumeroSessao", {QByteArray::number(session), text(code), QByteArray::number(queried)}});
+        Call {"ConsultarNumeroSessao", {QByteArray::number(session), text(code), QByteArray::number(queried)}});
 }
 
 const char* EnviarDadosVenda(int session, const char* code, const char* document)
 {
-    return respond(Call{"EnviarDadosVenda", {QByteArray::number(session), text(code), text(document)}});
+    return respond(Call {"EnviarDadosVenda", {QByteArray::number(session), text(code), text(document)}});
 }
 
 const char* CancelarUltimaVenda(int session, const char* code, const char* key, const char* document)
 {
-    return respond(
-        Call{"CancelarUltimaVenda", {QByteArray::number(session), text(code), text(key), text(document)}});
+    return respond(Call {"CancelarUltimaVenda", {QByteArray::number(session), text(code), text(key), text(document)}});
 }
 
 const char* ExtrairLogs(int session, const char* code)
 {
-    return respond(Call{"ExtrairLogs", {QByteArray::number(session), text(code)}});
+    return respond(Call {"ExtrairLogs", {QByteArray::number(session), text(code)}});
 }
 
 ErroSAT CodigoErro(void)
