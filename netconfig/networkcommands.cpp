@@ -46,6 +46,23 @@ void MainWindow::configureNetwork(const QByteArray& activationCode)
         settings.proxyPassword = proxypasswd->text();
     }
 
+    // Only pasted text can hold such characters; say which field, rather than send another value.
+    const std::pair<const QString*, const char*> typed[] = {{&settings.user, "Usuário"},
+                                                            {&settings.password, "Senha"},
+                                                            {&settings.proxyPort, "Porta"},
+                                                            {&settings.proxyUser, "Usuário do proxy"},
+                                                            {&settings.proxyPassword, "Senha do proxy"}};
+    for (const auto& [value, name] : typed) {
+        if (!carriesInXml(*value)) {
+            QMessageBox::critical(this, tr("Configurar Rede"),
+                                  QString::fromUtf8("O campo \"%1\" contém caracteres de controle, que não podem ir "
+                                                    "no documento de configuração. Nada foi enviado ao SAT.")
+                                      .arg(QString::fromUtf8(name)),
+                                  QMessageBox::Ok);
+            return;
+        }
+    }
+
     const QByteArray document = buildNetworkDocument(settings);
     if (document.isEmpty()) {
         QMessageBox::critical(nullptr, QStringLiteral("Configurar Rede"), QStringLiteral("XML NAO INICIADO"),

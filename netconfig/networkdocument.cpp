@@ -41,6 +41,16 @@ int clampedOctet(long value)
     return static_cast<int>(value);
 }
 
+// The free texts that go into the document: the DHCP credentials, and the proxy details unless there is no proxy.
+bool textValuesCarry(const NetworkSettings& settings)
+{
+    if (settings.dhcp && !(carriesInXml(settings.user) && carriesInXml(settings.password)))
+        return false;
+    return settings.proxy == ProxyMode::None
+        || (carriesInXml(settings.proxyPort) && carriesInXml(settings.proxyUser)
+            && carriesInXml(settings.proxyPassword));
+}
+
 bool addAddresses(xmlNodePtr root, const NetworkSettings& settings)
 {
     return addChild(root, "lanIP", normalisedAddress(settings.ip, OctetWidth::Three))
@@ -118,8 +128,25 @@ QByteArray normalisedAddress(const QString& fieldText, OctetWidth width)
     return QByteArray(text);
 }
 
+bool carriesInXml(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
+            return false;
+    }
+    return true;
+}
+
 QByteArray buildNetworkDocument(const NetworkSettings& settings)
 {
+    // libxml2 would write such a value as empty text: the device must not get a value other than the one typed.
+    if (!textValuesCarry(settings))
+        return {};
     xmlDocPtr doc = xmlNewDoc(xml("1.0"));
     if (doc == nullptr)
         return {};

@@ -44,7 +44,12 @@ enum class OctetWidth { Three, Free };
 // supply are 0. No range check: "999" stays "999".
 QByteArray normalisedAddress(const QString& fieldText, OctetWidth width);
 
+// False when the text holds a character that XML 1.0 cannot carry (a control
+// character other than tab, line feed and carriage return, U+FFFE, U+FFFF or a
+// lone surrogate).
+bool carriesInXml(const QString& text);
+
 // The serialised document, "<?xml version=\"1.0\"?>\n<config>...</config>\n",
 // with text values passed to libxml2 as UTF-8. Empty when libxml2 could not
-// create the document.
+// create the document or a text value does not carry in XML (carriesInXml).
 QByteArray buildNetworkDocument(const NetworkSettings& settings);

@@ -68,6 +68,22 @@ private slots:
                             "<proxy_user>u</proxy_user><proxy_senha></proxy_senha></config>\n"));
     }
 
+    void pastedControlCharactersAreRefused()
+    {
+        f->widget<QLineEdit>("SenhaDHCP")->setText(QStringLiteral("a\x03z"));
+        f->click("btConfigurarInterfaceDeRede_2");
+        QVERIFY(SatDouble::calls().isEmpty());
+        QCOMPARE(f->modal.boxes.size(), 1);
+        QCOMPARE(f->modal.boxes.first().icon, QMessageBox::Critical);
+        QVERIFY2(f->modal.boxes.first().text.contains("\"Senha\""), qPrintable(f->modal.boxes.first().text));
+
+        // With a fixed address the DHCP password is not sent, so it does not matter.
+        f->modal.clear();
+        f->widget<QRadioButton>("radioButton_2")->click();
+        f->click("btConfigurarInterfaceDeRede_2");
+        QCOMPARE(SatDouble::calls().size(), 1);
+    }
+
     void activationCodeRule_data()
     {
         QTest::addColumn<QString>("typed");

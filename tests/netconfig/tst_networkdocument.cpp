@@ -102,6 +102,8 @@ private slots:
     void textReachesLibxml2AsUtf8();
     void normalisedAddress_data();
     void normalisedAddress();
+    void valuesXmlCannotCarryRefuseTheDocument_data();
+    void valuesXmlCannotCarryRefuseTheDocument();
     void proxyMode_data();
     void proxyMode();
     void allocationFailureSendsNothing_data();
@@ -322,6 +324,35 @@ void TestNetworkDocument::normalisedAddress()
     QFETCH(QByteArray, expected);
 
     QCOMPARE(::normalisedAddress(fieldText, width), expected);
+}
+
+void TestNetworkDocument::valuesXmlCannotCarryRefuseTheDocument_data()
+{
+    QTest::addColumn<NetworkSettings>("settings");
+    QTest::addColumn<bool>("built");
+
+    const QString control = QStringLiteral("a\x03z");
+    const QString loneSurrogate = QString(QChar(0xd800)) + QLatin1Char('x');
+    QTest::newRow("control character in the password") << dhcp("", control) << false;
+    QTest::newRow("lone surrogate in the user") << dhcp(loneSurrogate, "") << false;
+    QTest::newRow("U+FFFE in the proxy user")
+        << withProxy(dhcp("", ""), ProxyMode::Configured, "...", "", QString(QChar(0xfffe)), "") << false;
+    QTest::newRow("tab, line feed and carriage return carry") << dhcp("a\tb", "c\r\nd") << true;
+    QTest::newRow("pair of surrogates carries") << dhcp(QString::fromUtf8("\xf0\x9f\x98\x80"), "") << true;
+    NetworkSettings unusedCredentials = dhcp(control, control);
+    unusedCredentials.dhcp = false;
+    QTest::newRow("credentials not sent with a fixed address") << unusedCredentials << true;
+    QTest::newRow("proxy details not sent without a proxy")
+        << withProxy(dhcp("", ""), ProxyMode::None, "...", control, control, control) << true;
+}
+
+void TestNetworkDocument::valuesXmlCannotCarryRefuseTheDocument()
+{
+    QFETCH(NetworkSettings, settings);
+    QFETCH(bool, built);
+
+    // libxml2 would write such a value as empty text; the device must get the typed value or nothing.
+    QCOMPARE(!buildNetworkDocument(settings).isEmpty(), built);
 }
 
 void TestNetworkDocument::proxyMode_data()
