@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 mode=${1:-run}
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libbenchmark-dev
-          xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev)
+          xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev openbox wmctrl xdotool)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -29,7 +29,35 @@ run)
     exec build/bin/sat-comandos
     ;;
 test)
-    ctest --test-dir build --output-on-failure -j"$jobs"
+    # Each stage stops the script on failure; the time of each is printed, to keep an eye on CI's limit.
+    stage() {
+        local name=$1 start=$SECONDS
+        shift
+        echo "=== $name"
+        "$@"
+        echo "=== $name: $((SECONDS - start)) s"
+    }
+    asan=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1
+    asan=$asan:strict_init_order=1
+    sanitize_env=(ASAN_OPTIONS=$asan UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+                  LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp)
+
+    stage "testes" ctest --test-dir build --output-on-failure -j"$jobs"
+    stage "janela real" tests/smoke/smoke.sh build/bin/sat-comandos build/smoke
+
+    # The same suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+    stage "configuracao com sanitizers" cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSAT_SANITIZE=ON \
+        -DSAT_BENCH=OFF
+    stage "compilacao com sanitizers" cmake --build build-sanitize -j"$jobs"
+    stage "testes com sanitizers" env "${sanitize_env[@]}" ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+    stage "janela real com sanitizers" env "${sanitize_env[@]}" \
+        tests/smoke/smoke.sh build-sanitize/bin/sat-comandos build-sanitize/smoke
+
+    # libFuzzer needs clang; each target runs a minute from its seed corpus.
+    stage "configuracao dos fuzzers" env CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DSAT_FUZZ=ON -DSAT_BENCH=OFF
+    stage "compilacao dos fuzzers" cmake --build build-fuzz --target fuzzers -j"$jobs"
+    stage "fuzzing" fuzz/run.sh build-fuzz 60
     ;;
 *)
     echo "uso: $0 [run|test]" >&2

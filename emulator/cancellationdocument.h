@@ -11,7 +11,8 @@ class CancellationDocument {
 public:
     static constexpr size_t kMaximumSize = 64 * 1024;
 
-    // False with a reason in plain ASCII when the text is not a well-formed cancellation of the expected structure.
+    // False with a short reason when the text is not a well-formed cancellation of the expected structure. The
+    // reason may carry libxml2's own wording; the device makes it one ASCII line.
     static bool parse(const char* data, size_t size, CancellationDocument& out, std::string& error);
 
     std::string cancelledKey; // the 44 digits after "CFe" in chCanc

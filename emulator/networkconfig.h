@@ -11,7 +11,8 @@ class NetworkConfig {
 public:
     static constexpr size_t kMaximumSize = 64 * 1024;
 
-    // False with a reason in plain ASCII when the document is malformed or holds data outside the standard.
+    // False with a short reason when the document is malformed or holds data outside the standard. The reason may
+    // carry libxml2's own wording; the device makes it one ASCII line.
     static bool parse(const char* data, size_t size, NetworkConfig& out, std::string& error);
 
     std::string interfaceType = "ETHE"; // ETHE or WIFI

@@ -25,7 +25,8 @@ public:
         Decimal itemValue; // product value - discount + other
     };
 
-    // Null with a reason in plain ASCII when the text is not a well-formed CF-e of the expected structure.
+    // Null with a short reason when the text is not a well-formed CF-e of the expected structure. The reason may
+    // carry libxml2's own wording; the device makes it one ASCII line.
     static std::unique_ptr<SaleDocument> parse(const char* data, size_t size, std::string& error);
 
     std::string softwareHouseCnpj;

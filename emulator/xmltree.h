@@ -16,7 +16,7 @@ struct XmlDocFree {
 using XmlDocument = std::unique_ptr<_xmlDoc, XmlDocFree>;
 
 // Reads untrusted XML: no network, no entity substitution, no DTD accepted, blank text nodes dropped, nothing
-// printed. Null with a short reason in plain ASCII when the text is not a well-formed document.
+// printed. Null with a short reason, possibly in libxml2's wording, when the text is not a well-formed document.
 XmlDocument readXml(const char* data, size_t size, std::string& error);
 
 // Elements are matched by local name; namespaces play no part in the device's input layouts.

@@ -1,0 +1,48 @@
+// The device's reading of a sale document, and the receipt it issues from it: whatever the bytes, a refusal
+// carries a reason, and an accepted sale gives a receipt that is itself a well-formed sale with the same items,
+// total and payment, as whoever reads the receipt will take it.
+#include "documentcheck.h"
+
+#include "documents.h"
+#include "receiptbuilder.h"
+
+#include <cstdint>
+#include <string>
+
+using fuzzcheck::check;
+using namespace satemu;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string error;
+    std::unique_ptr<SaleDocument> sale = SaleDocument::parse(reinterpret_cast<const char*>(data), size, error);
+    if (!sale) {
+        fuzzcheck::checkReason(error);
+        return 0;
+    }
+    check(sale->tree() != nullptr);
+    check(!sale->items.empty() && sale->items.size() <= SaleDocument::kMaximumItems);
+    check(!(sale->paid < sale->total));
+
+    ReceiptBuilder::Issue issue;
+    issue.key = "35240144555666000181590009000010000011234560";
+    issue.when.year = 2024;
+    issue.when.month = 1;
+    issue.when.day = 31;
+    issue.when.hour = 12;
+    issue.uf = 35;
+    issue.receiptNumber = 1;
+    issue.randomCode = 123456;
+    issue.serial = "900000001";
+    issue.qrCodeSignature = ReceiptBuilder::qrCodeSignature(issue.key);
+    const std::string receipt = ReceiptBuilder::issueSale(*sale, issue);
+
+    std::string again;
+    const std::unique_ptr<SaleDocument> read = SaleDocument::parse(receipt.data(), receipt.size(), again);
+    check(read != nullptr);
+    check(read->items.size() == sale->items.size());
+    check(read->total.units() == sale->total.units());
+    check(read->paid.units() == sale->paid.units());
+    check(read->issuerCnpj == sale->issuerCnpj && read->customerId == sale->customerId);
+    return 0;
+}
