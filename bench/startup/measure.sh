@@ -12,15 +12,7 @@ build=$(realpath "$1")
 runs=${2:-15}
 work=$(mktemp -d)
 app_pid=""
-cleanup() {
-    if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-    fi
-    xsession_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'xsession_cleanup "$app_pid" "$work"' EXIT
 
 xsession_start "$work"
 mkdir -m 700 "$work/runtime"

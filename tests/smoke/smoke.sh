@@ -12,15 +12,7 @@ mkdir -p "$out"
 out=$(realpath "$out")
 work=$(mktemp -d)
 app_pid=""
-cleanup() {
-    if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-    fi
-    xsession_stop
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'xsession_cleanup "$app_pid" "$work"' EXIT
 
 fail() {
     echo "smoke: FALHOU: $*" >&2

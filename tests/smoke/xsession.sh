@@ -8,6 +8,8 @@
 #                                      process ends first or the time runs out
 #   xsession_wait_exit <pid> <seconds> waits for the process and returns its exit status (124 on time-out)
 #   xsession_now_ms                    a monotonic-enough clock in milliseconds
+#   xsession_cleanup <pid> <work dir>  for an EXIT trap: ends the program if still running, the X session, and
+#                                      removes the work dir
 
 xsession_xvfb_pid=""
 xsession_wm_pid=""
@@ -80,4 +82,14 @@ xsession_wait_exit() {
         sleep 0.05
     done
     return 124
+}
+
+xsession_cleanup() {
+    local pid=$1 work=$2
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    xsession_stop
+    rm -rf "$work"
 }
