@@ -6,8 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-run}
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libbenchmark-dev
-          xvfb xauth x11-apps imagemagick clang libclang-rt-14-dev openbox wmctrl xdotool)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libbenchmark-dev)
+# The tests also need a real X server with a window manager, screenshots, and clang for libFuzzer.
+[ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

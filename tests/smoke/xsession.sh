@@ -1,5 +1,5 @@
 # Shell functions for running a real window under Xvfb with a window manager, sourced by the smoke test and the
-# start-up measurement. Needs Xvfb, openbox, wmctrl, xdotool and xwininfo.
+# start-up measurement. Needs Xvfb, openbox, wmctrl and xdotool.
 #
 #   xsession_start <work dir>          starts Xvfb on a free display and openbox; exports DISPLAY
 #   xsession_stop                      stops what xsession_start started
