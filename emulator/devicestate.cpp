@@ -149,161 +149,55 @@ std::string DeviceState::serialise() const
 bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& error)
 {
     DeviceState state;
-    std::map<std::string, std::function<bool(const std::string&)>> fields = {
+    using Reader = std::function<bool(const std::string&)>;
+    // A text field is kept as read; the line is valid when its check, if any, holds.
+    const auto textField = [](std::string& field, Reader valid = nullptr) -> Reader {
+        return [&field, valid](const std::string& v) {
+            field = v;
+            return !valid || valid(v);
+        };
+    };
+    const auto atMost
+        = [](size_t length) -> Reader { return [length](const std::string& v) { return v.size() <= length; }; };
+    std::map<std::string, Reader> fields = {
         {"ativado", [&](const std::string& v) { return readBool(v, state.activated); }},
-        {"codigoAtivacao",
-         [&](const std::string& v) {
-             state.activationCode = v;
-             return v.size() <= 32;
-         }},
-        {"cnpjContribuinte",
-         [&](const std::string& v) {
-             state.taxpayerCnpj = v;
-             return isCnpjOrEmpty(v);
-         }},
+        {"codigoAtivacao", textField(state.activationCode, atMost(32))},
+        {"cnpjContribuinte", textField(state.taxpayerCnpj, isCnpjOrEmpty)},
         {"cUF", [&](const std::string& v) { return readInt(v, 0, 99, state.uf); }},
         {"tipoCertificado", [&](const std::string& v) { return readInt(v, 0, 3, state.certificateType); }},
-        {"ativadoEm",
-         [&](const std::string& v) {
-             state.activatedAt = v;
-             return isStampOrEmpty(v);
-         }},
+        {"ativadoEm", textField(state.activatedAt, isStampOrEmpty)},
         {"certificadoIcpBrasil", [&](const std::string& v) { return readBool(v, state.icpCertificate); }},
         {"associado", [&](const std::string& v) { return readBool(v, state.associated); }},
-        {"cnpjSoftwareHouse",
-         [&](const std::string& v) {
-             state.softwareHouseCnpj = v;
-             return isCnpjOrEmpty(v);
-         }},
-        {"assinaturaAC",
-         [&](const std::string& v) {
-             state.signature = v;
-             return v.size() <= 344;
-         }},
+        {"cnpjSoftwareHouse", textField(state.softwareHouseCnpj, isCnpjOrEmpty)},
+        {"assinaturaAC", textField(state.signature, atMost(344))},
         {"bloqueado", [&](const std::string& v) { return readBool(v, state.blocked); }},
-        {"rede.tipoInter",
-         [&](const std::string& v) {
-             state.network.interfaceType = v;
-             return true;
-         }},
-        {"rede.SSID",
-         [&](const std::string& v) {
-             state.network.ssid = v;
-             return true;
-         }},
-        {"rede.seg",
-         [&](const std::string& v) {
-             state.network.security = v;
-             return true;
-         }},
-        {"rede.codigo",
-         [&](const std::string& v) {
-             state.network.wifiKey = v;
-             return true;
-         }},
-        {"rede.tipoLan",
-         [&](const std::string& v) {
-             state.network.lanType = v;
-             return true;
-         }},
-        {"rede.lanIP",
-         [&](const std::string& v) {
-             state.network.ip = v;
-             return true;
-         }},
-        {"rede.lanMask",
-         [&](const std::string& v) {
-             state.network.mask = v;
-             return true;
-         }},
-        {"rede.lanGW",
-         [&](const std::string& v) {
-             state.network.gateway = v;
-             return true;
-         }},
-        {"rede.lanDNS1",
-         [&](const std::string& v) {
-             state.network.dns1 = v;
-             return true;
-         }},
-        {"rede.lanDNS2",
-         [&](const std::string& v) {
-             state.network.dns2 = v;
-             return true;
-         }},
-        {"rede.usuario",
-         [&](const std::string& v) {
-             state.network.user = v;
-             return true;
-         }},
-        {"rede.senha",
-         [&](const std::string& v) {
-             state.network.password = v;
-             return true;
-         }},
+        {"rede.tipoInter", textField(state.network.interfaceType)},
+        {"rede.SSID", textField(state.network.ssid)},
+        {"rede.seg", textField(state.network.security)},
+        {"rede.codigo", textField(state.network.wifiKey)},
+        {"rede.tipoLan", textField(state.network.lanType)},
+        {"rede.lanIP", textField(state.network.ip)},
+        {"rede.lanMask", textField(state.network.mask)},
+        {"rede.lanGW", textField(state.network.gateway)},
+        {"rede.lanDNS1", textField(state.network.dns1)},
+        {"rede.lanDNS2", textField(state.network.dns2)},
+        {"rede.usuario", textField(state.network.user)},
+        {"rede.senha", textField(state.network.password)},
         {"rede.proxy", [&](const std::string& v) { return readInt(v, 0, 2, state.network.proxy); }},
-        {"rede.proxy_ip",
-         [&](const std::string& v) {
-             state.network.proxyIp = v;
-             return true;
-         }},
-        {"rede.proxy_porta",
-         [&](const std::string& v) {
-             state.network.proxyPort = v;
-             return true;
-         }},
-        {"rede.proxy_user",
-         [&](const std::string& v) {
-             state.network.proxyUser = v;
-             return true;
-         }},
-        {"rede.proxy_senha",
-         [&](const std::string& v) {
-             state.network.proxyPassword = v;
-             return true;
-         }},
+        {"rede.proxy_ip", textField(state.network.proxyIp)},
+        {"rede.proxy_porta", textField(state.network.proxyPort)},
+        {"rede.proxy_user", textField(state.network.proxyUser)},
+        {"rede.proxy_senha", textField(state.network.proxyPassword)},
         {"numeroCupom", [&](const std::string& v) { return readInt(v, 0, 999999, state.receiptNumber); }},
-        {"ultimaChave",
-         [&](const std::string& v) {
-             state.lastKey = v;
-             return isKeyOrEmpty(v);
-         }},
-        {"ultimaEmissao",
-         [&](const std::string& v) {
-             state.lastIssuedAt = v;
-             return isStampOrEmpty(v);
-         }},
-        {"ultimaComunicacao",
-         [&](const std::string& v) {
-             state.lastCommunication = v;
-             return isStampOrEmpty(v);
-         }},
+        {"ultimaChave", textField(state.lastKey, isKeyOrEmpty)},
+        {"ultimaEmissao", textField(state.lastIssuedAt, isStampOrEmpty)},
+        {"ultimaComunicacao", textField(state.lastCommunication, isStampOrEmpty)},
         {"vendaPendente", [&](const std::string& v) { return readBool(v, state.hasLastSale); }},
-        {"venda.chave",
-         [&](const std::string& v) {
-             state.saleKey = v;
-             return isKeyOrEmpty(v);
-         }},
-        {"venda.emissao",
-         [&](const std::string& v) {
-             state.saleIssuedAt = v;
-             return isStampOrEmpty(v);
-         }},
-        {"venda.total",
-         [&](const std::string& v) {
-             state.saleTotal = v;
-             return v.size() <= 20;
-         }},
-        {"venda.cliente",
-         [&](const std::string& v) {
-             state.saleCustomer = v;
-             return v.size() <= 14;
-         }},
-        {"venda.caixa",
-         [&](const std::string& v) {
-             state.saleCashRegister = v;
-             return v.size() <= 3;
-         }},
+        {"venda.chave", textField(state.saleKey, isKeyOrEmpty)},
+        {"venda.emissao", textField(state.saleIssuedAt, isStampOrEmpty)},
+        {"venda.total", textField(state.saleTotal, atMost(20))},
+        {"venda.cliente", textField(state.saleCustomer, atMost(14))},
+        {"venda.caixa", textField(state.saleCashRegister, atMost(3))},
         {"sessao",
          [&](const std::string& v) {
              const size_t space = v.find(' ');
