@@ -136,6 +136,13 @@ std::map<QString, QString> textsOf(QObject* root, const QString& form)
     return texts;
 }
 
+// Qt's catalogue where main() finds it; the package is one of the tool's run dependencies.
+void installQtsCatalogue()
+{
+    if (!installQtTranslations(*qApp, qtTranslationsFolder()))
+        qFatal("no qtbase_pt_BR.qm in %s: install qt6-translations-l10n", qPrintable(qtTranslationsFolder()));
+}
+
 void removeTranslators()
 {
     for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
@@ -258,15 +265,9 @@ private slots:
 
     // --- Qt's texts in Portuguese, the tool's as written ----------------------
 
-    void qtTranslationsComeFromQtsOwnFolder()
-    {
-        QVERIFY2(installQtTranslations(*qApp, qtTranslationsFolder()),
-                 qPrintable("no qtbase_pt_BR.qm in " + qtTranslationsFolder() + " (qt6-translations-l10n)"));
-    }
-
     void theSaleFileDialogSpeaksPortuguese()
     {
-        QVERIFY(installQtTranslations(*qApp, qtTranslationsFolder()));
+        installQtsCatalogue();
         f = std::make_unique<WindowFixture>(); // built after the catalogue, as main() does
         lookAtTheSaleFileDialog([](QFileDialog* dialog) {
             auto* buttons = dialog->findChild<QDialogButtonBox*>();
@@ -282,7 +283,7 @@ private slots:
 
     void theTextAreasMenuSpeaksPortuguese()
     {
-        QVERIFY(installQtTranslations(*qApp, qtTranslationsFolder()));
+        installQtsCatalogue();
         lookAtTheContextMenu("Com", [](QMenu* menu) {
             QStringList texts;
             for (QAction* action : menu->actions()) {
@@ -312,7 +313,7 @@ private slots:
         QCOMPARE(f->modal.boxes.size(), 1);
         const QString boxTitle = f->modal.boxes.first().title;
 
-        QVERIFY(installQtTranslations(*qApp, qtTranslationsFolder()));
+        installQtsCatalogue();
         f = std::make_unique<WindowFixture>();
         QCOMPARE(firstDifference(window, textsOf(f->window.get(), "mainwindow.ui")), QString());
         Dialog translatedCode;
