@@ -6,7 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-run}
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libbenchmark-dev)
+# qt6-translations-l10n: Qt's own texts (file dialog, message box buttons, context menus) in Portuguese.
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxml2-dev
+          libbenchmark-dev)
 # The tests also need a real X server with a window manager, screenshots, and clang for libFuzzer.
 [ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev)
 missing=()

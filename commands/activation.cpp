@@ -26,7 +26,7 @@ QByteArray withoutPunctuation(QByteArray cnpj)
     return cnpj.replace(".", "").replace("-", "").replace("/", "");
 }
 
-// The device carries at most this many characters of signature.
+// The tool's own limit: what it carries of a signature (the device takes one of 344 characters).
 constexpr int MaxSignatureLength = 1023;
 
 } // namespace
@@ -111,8 +111,9 @@ void MainWindow::on_btAssociarAssinatura_clicked()
     const QByteArray signature = assinaturaAC->text().toLatin1();
     if (signature.size() > MaxSignatureLength) {
         QMessageBox::critical(this, tr("Associar Assinatura"),
-                              QString::fromUtf8("Assinatura muito longa: o SAT aceita no máximo %1 caracteres "
-                                                "e a assinatura informada tem %2.")
+                              QString::fromUtf8("Assinatura muito longa: esta ferramenta envia no máximo %1 "
+                                                "caracteres e a assinatura informada tem %2. A assinatura do "
+                                                "aplicativo comercial tem 344 caracteres.")
                                   .arg(MaxSignatureLength)
                                   .arg(signature.size()),
                               QMessageBox::Ok);

@@ -25,10 +25,39 @@ constexpr std::size_t DocumentBufferSize = 2 * 1024 * 1024;
 // command whose file choice is cancelled sends the previous document again.
 char documentBuffer[DocumentBufferSize];
 
-QString fileError(const QString& name, const char* reason)
+// The reason in Portuguese: strerror follows the C locale and would show English.
+QString systemReason(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return QString::fromUtf8("o arquivo não existe (foi removido ou renomeado?)");
+    case EACCES:
+    case EPERM:
+        return QString::fromUtf8("sem permissão de leitura");
+    case EISDIR:
+        return QString::fromUtf8("é uma pasta, não um arquivo");
+    case ENOTDIR:
+        return QString::fromUtf8("uma parte do caminho não é uma pasta");
+    case ENAMETOOLONG:
+        return QString::fromUtf8("o nome do arquivo é longo demais");
+    case ELOOP:
+        return QString::fromUtf8("o caminho tem links simbólicos demais");
+    case EMFILE:
+    case ENFILE:
+        return QString::fromUtf8("há arquivos abertos demais no sistema");
+    case ENOMEM:
+        return QString::fromUtf8("falta memória");
+    case EIO:
+        return QString::fromUtf8("erro de entrada e saída no disco");
+    default:
+        return QString::fromUtf8("erro %1 do sistema").arg(error);
+    }
+}
+
+QString fileError(const QString& name, int error)
 {
     return QString::fromUtf8("Não foi possível ler o arquivo %1: %2. Nada foi enviado ao SAT.")
-        .arg(QDir::toNativeSeparators(name), QString::fromLocal8Bit(reason));
+        .arg(QDir::toNativeSeparators(name), systemReason(error));
 }
 
 } // namespace
@@ -44,23 +73,24 @@ bool MainWindow::loadDocument(const QString& title)
     // never leaves a document cut short or an empty one behind.
     std::FILE* file = std::fopen(QFile::encodeName(name).constData(), "rb");
     if (!file) {
-        QMessageBox::critical(this, title, fileError(name, std::strerror(errno)), QMessageBox::Ok);
+        QMessageBox::critical(this, title, fileError(name, errno), QMessageBox::Ok);
         return false;
     }
     QByteArray content(DocumentBufferSize, Qt::Uninitialized);
+    errno = 0;
     const std::size_t length = std::fread(content.data(), 1, DocumentBufferSize, file);
-    const bool failed = std::ferror(file);
+    const int readError = std::ferror(file) ? (errno ? errno : EIO) : 0;
     std::fclose(file);
 
-    if (failed) {
-        QMessageBox::critical(this, title, fileError(name, "erro de leitura"), QMessageBox::Ok);
+    if (readError) {
+        QMessageBox::critical(this, title, fileError(name, readError), QMessageBox::Ok);
         return false;
     }
     // The document goes as NUL-terminated text, so the terminator must fit too.
     if (length >= DocumentBufferSize) {
         QMessageBox::critical(this, title,
-                              QString::fromUtf8("O arquivo %1 tem 2 MiB ou mais; o SAT recebe documentos de até "
-                                                "%2 bytes. Nada foi enviado ao SAT.")
+                              QString::fromUtf8("O arquivo %1 tem 2 MiB ou mais; esta ferramenta envia documentos "
+                                                "de até %2 bytes. Nada foi enviado ao SAT.")
                                   .arg(QDir::toNativeSeparators(name))
                                   .arg(DocumentBufferSize - 1),
                               QMessageBox::Ok);
@@ -68,8 +98,9 @@ bool MainWindow::loadDocument(const QString& title)
     }
     if (std::memchr(content.constData(), '\0', length)) {
         QMessageBox::critical(this, title,
-                              QString::fromUtf8("O arquivo %1 contém bytes nulos e não é um documento XML. "
-                                                "Nada foi enviado ao SAT.")
+                              QString::fromUtf8("O arquivo %1 contém bytes nulos: talvez esteja gravado em UTF-16, "
+                                                "e o SAT recebe documentos em texto de 8 bits (UTF-8). Salve-o em "
+                                                "UTF-8. Nada foi enviado ao SAT.")
                                   .arg(QDir::toNativeSeparators(name)),
                               QMessageBox::Ok);
         return false;

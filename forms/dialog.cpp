@@ -9,6 +9,9 @@ Dialog::Dialog(QWidget* parent)
 {
     connect(this, &QDialog::rejected, this, &Dialog::on_Dialog_rejected);
     setupUi(this);
+    // The button box comes first in the form and would take the focus: typing must reach the line edit, and
+    // Enter still presses OK, the default button.
+    Atvcode->setFocus();
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }

@@ -9,6 +9,9 @@ Dialog2::Dialog2(QWidget* parent)
     : QDialog(parent)
 {
     setupUi(this);
+    // The button box comes first in the form and would take the focus: typing must reach the line edit, and
+    // Enter still presses OK, the default button.
+    nsessao->setFocus();
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }

@@ -6,6 +6,9 @@ Dialog3::Dialog3(QWidget* parent)
     : QDialog(parent)
 {
     setupUi(this);
+    // The button box comes first in the form and would take the focus: typing must reach the line edit, and
+    // Enter still presses OK, the default button.
+    chave->setFocus();
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }

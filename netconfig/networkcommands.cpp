@@ -9,6 +9,26 @@
 #include <QMessageBox>
 #include <QTimer>
 
+namespace {
+
+QString describe(const XmlUnfitCharacter& unfit)
+{
+    const QString code = QStringLiteral("U+%1").arg(unsigned(unfit.code), 4, 16, QLatin1Char('0')).toUpper();
+    switch (unfit.kind) {
+    case XmlUnfit::ControlCharacter:
+        return QString::fromUtf8("um caractere de controle (%1)").arg(code);
+    case XmlUnfit::Noncharacter:
+        return QString::fromUtf8("um não caractere do Unicode (%1)").arg(code);
+    case XmlUnfit::LoneSurrogate:
+        return QString::fromUtf8("metade de um par substituto UTF-16 sem a outra metade (%1)").arg(code);
+    case XmlUnfit::None:
+        break;
+    }
+    return QString();
+}
+
+} // namespace
+
 void MainWindow::on_btConfigurarInterfaceDeRede_clicked()
 {
     Dialog prompt;
@@ -53,11 +73,12 @@ void MainWindow::configureNetwork(const QByteArray& activationCode)
                                                             {&settings.proxyUser, "Usuário do proxy"},
                                                             {&settings.proxyPassword, "Senha do proxy"}};
     for (const auto& [value, name] : typed) {
-        if (!carriesInXml(*value)) {
+        const XmlUnfitCharacter unfit = firstXmlUnfitCharacter(*value);
+        if (unfit.kind != XmlUnfit::None) {
             QMessageBox::critical(this, tr("Configurar Rede"),
-                                  QString::fromUtf8("O campo \"%1\" contém caracteres de controle, que não podem ir "
-                                                    "no documento de configuração. Nada foi enviado ao SAT.")
-                                      .arg(QString::fromUtf8(name)),
+                                  QString::fromUtf8("O campo \"%1\" contém %2, que não pode ir no documento de "
+                                                    "configuração (XML). Nada foi enviado ao SAT.")
+                                      .arg(QString::fromUtf8(name), describe(unfit)),
                                   QMessageBox::Ok);
             return;
         }

@@ -128,7 +128,7 @@ QByteArray normalisedAddress(const QString& fieldText, OctetWidth width)
     return QByteArray(text);
 }
 
-bool carriesInXml(const QString& text)
+XmlUnfitCharacter firstXmlUnfitCharacter(const QString& text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
@@ -136,10 +136,19 @@ bool carriesInXml(const QString& text)
             ++i;
             continue;
         }
-        if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
-            return false;
+        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
+            return {XmlUnfit::ControlCharacter, c};
+        if (QChar::isSurrogate(c))
+            return {XmlUnfit::LoneSurrogate, c};
+        if (c == 0xfffe || c == 0xffff)
+            return {XmlUnfit::Noncharacter, c};
     }
-    return true;
+    return {};
+}
+
+bool carriesInXml(const QString& text)
+{
+    return firstXmlUnfitCharacter(text).kind == XmlUnfit::None;
 }
 
 QByteArray buildNetworkDocument(const NetworkSettings& settings)

@@ -44,9 +44,23 @@ enum class OctetWidth { Three, Free };
 // supply are 0. No range check: "999" stays "999".
 QByteArray normalisedAddress(const QString& fieldText, OctetWidth width);
 
-// False when the text holds a character that XML 1.0 cannot carry (a control
-// character other than tab, line feed and carriage return, U+FFFE, U+FFFF or a
-// lone surrogate).
+// The kinds of character that XML 1.0 cannot carry.
+enum class XmlUnfit {
+    None,
+    ControlCharacter, // below U+0020, other than tab, line feed and carriage return
+    Noncharacter, // U+FFFE, U+FFFF
+    LoneSurrogate, // half of a UTF-16 surrogate pair without the other half
+};
+
+struct XmlUnfitCharacter {
+    XmlUnfit kind = XmlUnfit::None;
+    char16_t code = 0; // the UTF-16 unit
+};
+
+// The first character of the text that XML 1.0 cannot carry; kind None when there is none.
+XmlUnfitCharacter firstXmlUnfitCharacter(const QString& text);
+
+// False when the text holds a character that XML 1.0 cannot carry.
 bool carriesInXml(const QString& text);
 
 // The serialised document, "<?xml version=\"1.0\"?>\n<config>...</config>\n",
