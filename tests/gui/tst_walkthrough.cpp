@@ -4,8 +4,6 @@
 
 #include "app/commandstate.h"
 #include "app/mainwindow.h"
-#include "app/qttranslations.h"
-#include "app/standardwindows.h"
 #include "modalanswerer.h"
 
 #include <QAbstractButton>
@@ -72,9 +70,6 @@ private slots:
         qunsetenv("SAT_EMULADOR_FALHA");
         qunsetenv("SAT_EMULADOR_AGORA");
         captures = qEnvironmentVariable("SAT_CAPTURAS");
-        // As main() sets the application up, so that the captures show what the operator sees.
-        installQtTranslations(*qApp, qtTranslationsFolder());
-        keepStandardWindowsNative(*qApp);
         window = std::make_unique<MainWindow>();
         window->show();
         modal = std::make_unique<ModalAnswerer>();
