@@ -56,6 +56,10 @@ lintian --fail-on error,warning --info --pedantic "${debs[@]}" >"$work/lintian.l
 grep -v "running with root privileges" "$work/lintian.log" || true
 [ "$status" -eq 0 ] || fail "lintian"
 echo "pacote: lintian sem erros nem avisos"
+# The metainfo's launchable must name the menu entry the package really carries.
+mkdir "$work/root"
+dpkg-deb -x "${debs[0]}" "$work/root"
+appstreamcli validate-tree --no-net --pedantic "$work/root" || fail "appstreamcli validate-tree"
 
 installed=1
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${debs[@]}" >"$work/install.log" 2>&1 ||
