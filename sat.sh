@@ -11,6 +11,8 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translat
           libbenchmark-dev)
 # The tests also need a real X server with a window manager, screenshots, and clang for libFuzzer.
 [ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev)
+# The packaging stage builds, checks, installs and validates the Debian packages.
+[ "$mode" != test ] || packages+=(lintian desktop-file-utils appstream dpkg-dev fakeroot file)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -47,6 +49,8 @@ test)
 
     stage "testes" ctest --test-dir build --output-on-failure -j"$jobs"
     stage "janela real" tests/smoke/smoke.sh build/bin/sat-comandos build/smoke
+    # The Debian packages, built in build-package/, installed, tried and removed again.
+    stage "pacotes debian" tests/packaging/packaging.sh build-package
 
     # The same suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
     stage "configuracao com sanitizers" cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSAT_SANITIZE=ON \

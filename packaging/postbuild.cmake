@@ -1,0 +1,26 @@
+# Run by CPack after the packages are made (CPACK_POST_BUILD_SCRIPTS). CPack adds a postinst and a postrm that
+# only call ldconfig to every package with a shared library under /usr/lib: useless for the tool's private
+# library, and replaced by the ldconfig trigger for the public one. Scripts with any other content are kept.
+find_program(DPKG_DEB dpkg-deb REQUIRED)
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+    set(root ${CPACK_PACKAGE_DIRECTORY}/_CPack_Packages/postbuild-root)
+    file(REMOVE_RECURSE ${root})
+    execute_process(COMMAND ${DPKG_DEB} -R ${deb} ${root} COMMAND_ERROR_IS_FATAL ANY)
+    set(changed FALSE)
+    foreach(script postinst postrm)
+        set(path ${root}/DEBIAN/${script})
+        if(EXISTS ${path})
+            file(STRINGS ${path} lines)
+            list(FILTER lines EXCLUDE REGEX "^(#!/bin/sh|set -e|if \\[ \"\\$1\" = \"(configure|remove)\" \\]; then|[\t ]*ldconfig|fi|)$")
+            if(NOT lines)
+                file(REMOVE ${path})
+                set(changed TRUE)
+            endif()
+        endif()
+    endforeach()
+    if(changed)
+        execute_process(COMMAND ${DPKG_DEB} --root-owner-group -Zxz --build ${root} ${deb}
+            OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+    file(REMOVE_RECURSE ${root})
+endforeach()
