@@ -6,15 +6,15 @@
 // The layout is a column of blocks (text lines on a monospace grid, dashed separators, the key's Code 128 and the
 // QR code) measured in millimetres. Its width is the paper's; its height follows the content. paint() draws at the
 // physical size of the painter's device (its logical dpi), with the top-left corner at the painter's origin.
-// Barcodes come from libzint.
+// Barcodes come from libzint. Building an Extract needs a QGuiApplication (fonts).
 
 #include "cfereceipt.h"
 
 #include <QImage>
 #include <QList>
 #include <QSizeF>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -27,7 +27,10 @@ constexpr int kPaperWidth80 = 80;
 constexpr int kPaperWidth58 = 58;
 
 // The widths the layout is made for.
-inline bool isSupportedPaperWidth(int widthMm) { return widthMm == kPaperWidth80 || widthMm == kPaperWidth58; }
+inline bool isSupportedPaperWidth(int widthMm)
+{
+    return widthMm == kPaperWidth80 || widthMm == kPaperWidth58;
+}
 
 class Extract {
 public:
@@ -48,6 +51,7 @@ public:
     struct Layout;
 
 private:
+    friend bool writeExtractPdf(const CfeReceipt&, int, const QString&, QString*);
     std::unique_ptr<Layout> layout_;
 };
 
