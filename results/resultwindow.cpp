@@ -49,6 +49,8 @@ ResultWindow::ResultWindow(ResultList* list)
     setupUi(this);
     resultList->setModel(results);
     resultList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Room for the four columns; the extract takes the rest.
+    splitter->setSizes({340, width() - 340});
     splitter->setStretchFactor(1, 1);
     connect(resultList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& index) { showRow(index.row()); });

@@ -1,6 +1,7 @@
 // "Detalhes..." on the real emulator: after the end-to-end test, a sale of the
 // project's example and its cancellation, the results window shows the extract
-// of each document the device returned.
+// of each document the device returned. With SAT_CAPTURAS set to a folder, the
+// window with the sale's extract is saved there as extrato.png.
 
 #include "app/commandstate.h"
 #include "app/mainwindow.h"
@@ -10,6 +11,7 @@
 #include "runresults.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -128,6 +130,12 @@ private slots:
         QVERIFY2(showsKey(extract, saleKey), qPrintable(extract));
         QVERIFY(extract.contains(QStringLiteral("Extrato No.")));
         QVERIFY2(results->windowTitle().contains(QString::fromUtf8("Venda nº ")), qPrintable(results->windowTitle()));
+        const QString captures = qEnvironmentVariable("SAT_CAPTURAS");
+        if (!captures.isEmpty()) {
+            results->resize(900, 760);
+            QTest::qWait(300);
+            QVERIFY(results->grab().save(QDir(captures).filePath(QStringLiteral("extrato.png"))));
+        }
     }
 
     void cancellationShowsItsOwnExtract()
