@@ -32,6 +32,8 @@ private slots:
     void emulatorEndToEndTest();
     void fullLayout();
     void missingOptionalGroups();
+    void textAsCarried_data();
+    void textAsCarried();
     void notACfe_data();
     void notACfe();
     void money_data();
@@ -181,6 +183,30 @@ void TestCfeReceipt::missingOptionalGroups()
     QCOMPARE(r.ie, QString());
     QCOMPARE(qrCodeText(r).count(u'|'), 4);
     QVERIFY(qrCodeText(r).contains(QLatin1String("|5.00||c2lnbmF0dXJl")));
+}
+
+void TestCfeReceipt::textAsCarried_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QString>("name");
+    const QByteArray head = "<CFe><infCFe Id=\"CFe35240444555666000181599000000010000070000017\"><emit><xNome>";
+    const QByteArray tail = "</xNome></emit></infCFe></CFe>";
+    QTest::newRow("blank between entities") << head + "&amp; &amp;" + tail << "& &";
+    QTest::newRow("character references") << head + "P&#xE3;o &#233;" + tail << "Pão é";
+    QTest::newRow("CDATA") << head + "<![CDATA[<b>A</b> & B]]>" + tail << "<b>A</b> & B";
+    QTest::newRow("surrounding blanks kept") << head + " A " + tail << " A ";
+    QTest::newRow("UTF-8 with BOM") << "\xEF\xBB\xBF" + head + "Pa\xC3\xA7oca" + tail << "Paçoca";
+    QTest::newRow("declared ISO-8859-1") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + head + "Pa\xE7oca"
+            + tail << "Paçoca";
+}
+
+void TestCfeReceipt::textAsCarried()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QString, name);
+    const CfeParseResult parsed = parseCfeReceipt(xml);
+    QVERIFY2(parsed.ok, qPrintable(parsed.error));
+    QCOMPARE(parsed.receipt.name, name);
 }
 
 void TestCfeReceipt::notACfe_data()
