@@ -6,6 +6,8 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +46,10 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("sat-extrato"));
     QGuiApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    // The parser's own words (usage, unknown option) in Portuguese, like the rest of the tool.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QGuiApplication::installTranslator(&qtTranslator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Gera o extrato do CF-e-SAT (venda ou cancelamento) em PDF."));
@@ -66,6 +72,7 @@ int main(int argc, char* argv[])
     }
     if (parser.isSet(helpOption)) {
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        std::fputs("\n", stdout);
         return 0;
     }
     const QStringList inputs = parser.positionalArguments();
@@ -88,7 +95,7 @@ int main(int argc, char* argv[])
     }
     const satresults::CfeParseResult parsed = satresults::parseCfeReceipt(input.readAll());
     if (!parsed.ok) {
-        fail(QStringLiteral("%1 não é um CF-e: %2").arg(input.fileName(), parsed.error));
+        fail(QStringLiteral("%1: %2").arg(input.fileName(), parsed.error));
         return 1;
     }
     QString error;

@@ -88,9 +88,13 @@ namespace {
                 }
                 open.push_back(raw);
             } else if (token == QXmlStreamReader::EndElement) {
+                // Only a leaf's text is a value; the indentation between a group's children is not. A leaf keeps
+                // every piece, blanks between entity references included.
+                if (!open.empty() && !open.back()->children.empty())
+                    open.back()->text.clear();
                 if (!open.empty())
                     open.pop_back();
-            } else if (token == QXmlStreamReader::Characters && !open.empty() && !reader.isWhitespace()) {
+            } else if (token == QXmlStreamReader::Characters && !open.empty()) {
                 open.back()->text += reader.text();
             }
         }

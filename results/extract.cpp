@@ -4,6 +4,7 @@
 #include "cfeformat.h"
 
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -146,6 +147,14 @@ namespace {
     QString signedMoney(QChar sign, const QString& value)
     {
         return sign + formatMoney(value);
+    }
+
+    // A discount or increase line is worth printing only when the document carries one that is not zero.
+    bool hasAmount(const QString& value)
+    {
+        bool ok = false;
+        const QString shown = formatMoney(value, &ok);
+        return !value.trimmed().isEmpty() && (!ok || shown != QLatin1String("0,00"));
     }
 
 } // namespace
@@ -317,13 +326,16 @@ namespace {
             l.text(r.name, Align::Center);
         const CfeAddress& a = r.address;
         l.text(joinNonEmpty({a.street, a.number, a.complement}, QStringLiteral(", ")), Align::Center);
-        QStringList place;
         const QString district = joinNonEmpty({a.district, a.city}, QStringLiteral(" - "));
-        if (!district.isEmpty())
-            place << district;
-        if (!a.postalCode.isEmpty())
-            place << QStringLiteral("CEP %1").arg(formatPostalCode(a.postalCode));
-        l.text(place.join(QStringLiteral(" - ")), Align::Center);
+        const QString cep
+            = a.postalCode.isEmpty() ? QString() : QStringLiteral("CEP %1").arg(formatPostalCode(a.postalCode));
+        const QString place = joinNonEmpty({district, cep}, QStringLiteral(" - "));
+        if (place.size() <= l.columns()) {
+            l.text(place, Align::Center);
+        } else {
+            l.text(district, Align::Center);
+            l.text(cep, Align::Center);
+        }
         QStringList ids;
         if (!r.cnpj.isEmpty())
             ids << QStringLiteral("CNPJ %1").arg(formatCnpj(r.cnpj));
@@ -368,14 +380,14 @@ namespace {
                         item.unitPrice.isEmpty() ? QString() : QStringLiteral("X ") + formatUnitPrice(item.unitPrice)},
                        QStringLiteral(" ")),
                    formatMoney(value), false, 4);
-            if (!item.discount.isEmpty())
+            if (hasAmount(item.discount))
                 l.pair(QStringLiteral("desconto sobre item"), signedMoney(u'-', item.discount), false, 4);
-            if (!item.increase.isEmpty())
+            if (hasAmount(item.increase))
                 l.pair(QStringLiteral("acréscimo sobre item"), signedMoney(u'+', item.increase), false, 4);
-            if (!item.discountApportioned.isEmpty())
+            if (hasAmount(item.discountApportioned))
                 l.pair(QStringLiteral("rateio de desconto sobre subtotal"), signedMoney(u'-', item.discountApportioned),
                        false, 4);
-            if (!item.increaseApportioned.isEmpty())
+            if (hasAmount(item.increaseApportioned))
                 l.pair(QStringLiteral("rateio de acréscimo sobre subtotal"),
                        signedMoney(u'+', item.increaseApportioned), false, 4);
         }
@@ -384,14 +396,14 @@ namespace {
 
     void addTotals(Layout& l, const CfeReceipt& r)
     {
-        bool adjusted = !r.subtotalDiscount.isEmpty() || !r.subtotalIncrease.isEmpty();
+        bool adjusted = hasAmount(r.subtotalDiscount) || hasAmount(r.subtotalIncrease);
         for (const CfeItem& item : r.items)
-            adjusted = adjusted || !item.discount.isEmpty() || !item.increase.isEmpty();
+            adjusted = adjusted || hasAmount(item.discount) || hasAmount(item.increase);
         if (adjusted && !r.productsTotal.isEmpty())
             l.pair(QStringLiteral("Total bruto de itens"), formatMoney(r.productsTotal));
-        if (!r.subtotalDiscount.isEmpty())
+        if (hasAmount(r.subtotalDiscount))
             l.pair(QStringLiteral("Desconto sobre subtotal"), signedMoney(u'-', r.subtotalDiscount));
-        if (!r.subtotalIncrease.isEmpty())
+        if (hasAmount(r.subtotalIncrease))
             l.pair(QStringLiteral("Acréscimo sobre subtotal"), signedMoney(u'+', r.subtotalIncrease));
         if (!r.total.isEmpty())
             l.pair(QStringLiteral("TOTAL R$"), formatMoney(r.total), true);
@@ -669,6 +681,10 @@ QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm, int dpi)
 
 bool writeExtractPdf(const CfeReceipt& receipt, int paperWidthMm, const QString& path, QString* error)
 {
+    if (QFileInfo(path).isDir()) {
+        setError(error, QStringLiteral("Não foi possível gravar em %1: é uma pasta, não um arquivo.").arg(path));
+        return false;
+    }
     const Extract extract(receipt, paperWidthMm);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
