@@ -8,9 +8,11 @@ mode=${1:-run}
 
 # qt6-translations-l10n: Qt's own texts (file dialog, message box buttons, context menus) in Portuguese.
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxml2-dev
-          libbenchmark-dev)
-# The tests also need a real X server with a window manager, screenshots, and clang for libFuzzer.
-[ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev)
+          libbenchmark-dev libzint-dev fonts-dejavu-core)
+# The tests also need a real X server with a window manager, screenshots, clang for libFuzzer, and poppler and zbar
+# to read the extract's PDF and barcodes back.
+[ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev
+                                  poppler-utils zbar-tools)
 # The packaging stage builds, checks, installs and validates the Debian packages.
 [ "$mode" != test ] || packages+=(lintian desktop-file-utils appstream dpkg-dev fakeroot file)
 missing=()
