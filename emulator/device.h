@@ -19,6 +19,7 @@
 
 #include "datetime.h"
 #include "devicestate.h"
+#include "layoutcheck.h"
 
 #include <functional>
 #include <random>
@@ -83,6 +84,8 @@ private:
     std::string issueKey(const std::string& issuerCnpj, int receiptNumber, int& randomCode);
     void writeCancellationTemplate();
     void removeCancellationTemplate();
+    // A refused document: its rejection code in the CCCC field.
+    Reply rejectionReply(int session, const std::string& eeeee, const Rejection& rejection) const;
 
     DeviceState m_state;
     std::string m_path;

@@ -1,0 +1,83 @@
+#include "cancellationvalidation.h"
+
+#include "cnpj.h"
+#include "xmltree.h"
+
+#include <libxml/tree.h>
+
+namespace satemu {
+
+namespace {
+
+    namespace G = LayoutGroup;
+
+    struct Schemas {
+        LayoutGroupSchema root, infCFe, ide, emit, dest, total;
+
+        Schemas()
+        {
+            ide = {G::CancellationIde,
+                   {device("cUF"), device("cNF"), device("mod"), device("nserieSAT"), device("nCFe"), device("dEmi"),
+                    device("hEmi"), device("cDV"), field("CNPJ", 1, 1, digits(14, 14)),
+                    field("signAC", 1, 1, text(1, 344)), device("assinaturaQRCODE"),
+                    field("numeroCaixa", 1, 1, digits(3, 3))}};
+            // The device copies these from the sale being cancelled.
+            emit
+                = {G::CancellationEmpty,
+                   {device("CNPJ"), device("xNome"), device("xFant"), device("enderEmit"), device("IE"), device("IM")}};
+            dest = {G::CancellationEmpty, {device("CNPJ"), device("CPF"), device("xNome")}};
+            total = {G::CancellationEmpty, {device("vCFe")}};
+            infCFe = {G::Cancellation,
+                      {group("ide", 1, 1, &ide), group("emit", 1, 1, &emit), group("dest", 1, 1, &dest),
+                       group("total", 1, 1, &total)}};
+            root = {G::Cancellation, {group("infCFe", 1, 1, &infCFe), device("Signature")}};
+        }
+    };
+
+    const Schemas& schemas()
+    {
+        static const Schemas all;
+        return all;
+    }
+
+    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason)
+    {
+        out = rejection(group, fault, reason);
+        return false;
+    }
+
+    bool checkAttributes(const xmlNode* inf, Rejection& out)
+    {
+        for (const xmlAttr* a = inf->properties; a; a = a->next) {
+            const std::string name = reinterpret_cast<const char*>(a->name);
+            if (name == "Id" || name == "versao" || name == "versaoSB")
+                return fail(out, G::Cancellation, LayoutFault::DeviceField,
+                            "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
+            if (name != "chCanc")
+                return fail(out, G::Cancellation, LayoutFault::Unexpected,
+                            "infCFe/@" + name + " nao previsto no leiaute");
+        }
+        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>("chCanc")))
+            return fail(out, G::Cancellation, LayoutFault::Missing, "infCFe/@chCanc ausente");
+        const std::string key = attribute(inf, "chCanc");
+        if (key.size() != 47 || key.compare(0, 3, "CFe") != 0 || !isDigits(key.substr(3), 44, 44))
+            return fail(out, G::Cancellation, LayoutFault::Format,
+                        "infCFe/@chCanc deve ser CFe seguido dos 44 digitos da chave");
+        return true;
+    }
+
+} // namespace
+
+bool CancellationValidation::check(const _xmlDoc* document, Rejection& out)
+{
+    const xmlNode* root = document ? xmlDocGetRootElement(const_cast<xmlDoc*>(document)) : nullptr;
+    if (!isElement(root, "CFeCanc"))
+        return fail(out, G::Cancellation, LayoutFault::Unexpected,
+                    "elemento raiz " + elementName(root).substr(0, 40) + " nao previsto (deve ser CFeCanc)");
+    const xmlNode* inf = firstChild(root, "infCFe");
+    if (inf && !checkAttributes(inf, out))
+        return false;
+    return checkLayout(root, schemas().root, "", out);
+}
+
+} // namespace satemu
