@@ -49,7 +49,7 @@ namespace {
     bool checkAttributes(const xmlNode* inf, Rejection& out)
     {
         for (const xmlAttr* a = inf->properties; a; a = a->next) {
-            const std::string name = reinterpret_cast<const char*>(a->name);
+            const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
             if (name == "Id" || name == "versao" || name == "versaoSB")
                 return fail(out, G::Cancellation, LayoutFault::DeviceField,
                             "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");

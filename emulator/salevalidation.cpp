@@ -148,7 +148,7 @@ namespace {
     bool checkVersion(const xmlNode* inf, Rejection& out)
     {
         for (const xmlAttr* a = inf->properties; a; a = a->next) {
-            const std::string name = reinterpret_cast<const char*>(a->name);
+            const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
             if (name == "Id" || name == "versao" || name == "versaoSB")
                 return fail(out, G::Document, LayoutFault::DeviceField,
                             "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
