@@ -10,6 +10,7 @@ namespace satemu {
 namespace {
 
     namespace G = LayoutGroup;
+    using namespace layout;
 
     struct Schemas {
         LayoutGroupSchema root, infCFe, ide, emit, dest, total;
@@ -17,20 +18,20 @@ namespace {
         Schemas()
         {
             ide = {G::CancellationIde,
-                   {device("cUF"), device("cNF"), device("mod"), device("nserieSAT"), device("nCFe"), device("dEmi"),
-                    device("hEmi"), device("cDV"), field("CNPJ", 1, 1, digits(14, 14)),
-                    field("signAC", 1, 1, text(1, 344)), device("assinaturaQRCODE"),
+                   {satOnly("cUF"), satOnly("cNF"), satOnly("mod"), satOnly("nserieSAT"), satOnly("nCFe"),
+                    satOnly("dEmi"), satOnly("hEmi"), satOnly("cDV"), field("CNPJ", 1, 1, digits(14, 14)),
+                    field("signAC", 1, 1, text(1, 344)), satOnly("assinaturaQRCODE"),
                     field("numeroCaixa", 1, 1, digits(3, 3))}};
             // The device copies these from the sale being cancelled.
-            emit
-                = {G::CancellationEmpty,
-                   {device("CNPJ"), device("xNome"), device("xFant"), device("enderEmit"), device("IE"), device("IM")}};
-            dest = {G::CancellationEmpty, {device("CNPJ"), device("CPF"), device("xNome")}};
-            total = {G::CancellationEmpty, {device("vCFe")}};
+            emit = {G::CancellationEmpty,
+                    {satOnly("CNPJ"), satOnly("xNome"), satOnly("xFant"), satOnly("enderEmit"), satOnly("IE"),
+                     satOnly("IM")}};
+            dest = {G::CancellationEmpty, {satOnly("CNPJ"), satOnly("CPF"), satOnly("xNome")}};
+            total = {G::CancellationEmpty, {satOnly("vCFe")}};
             infCFe = {G::Cancellation,
                       {group("ide", 1, 1, &ide), group("emit", 1, 1, &emit), group("dest", 1, 1, &dest),
                        group("total", 1, 1, &total)}};
-            root = {G::Cancellation, {group("infCFe", 1, 1, &infCFe), device("Signature")}};
+            root = {G::Cancellation, {group("infCFe", 1, 1, &infCFe), satOnly("Signature")}};
         }
     };
 

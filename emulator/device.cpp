@@ -5,6 +5,7 @@
 #include "certificaterequest.h"
 #include "cnpj.h"
 #include "documents.h"
+#include "layoutcheck.h"
 #include "receiptbuilder.h"
 #include "statefile.h"
 
@@ -563,13 +564,6 @@ Device::Reply Device::alertReply(int session, const std::string& eeeee, const st
     return Reply {answer, eeeee, text};
 }
 
-Device::Reply Device::rejectionReply(int session, const std::string& eeeee, const Rejection& rejection) const
-{
-    const std::string text = singleLine(rejection.reason);
-    const std::string alert = isDigits(rejection.code, 4, 4) ? rejection.code : std::string(kNoAlert);
-    return Reply {std::to_string(session) + "|" + eeeee + "|" + alert + "|" + text + "||", eeeee, text};
-}
-
 std::vector<std::string> Device::statusFields() const
 {
     const NetworkConfig& network = m_state.network;
@@ -655,6 +649,13 @@ void Device::writeCancellationTemplate()
 void Device::removeCancellationTemplate()
 {
     std::remove(StateFile::siblingPath(m_path, kCancellationFileName).c_str());
+}
+
+Device::Reply Device::rejectionReply(int session, const std::string& eeeee, const Rejection& rejection) const
+{
+    const std::string text = singleLine(rejection.reason);
+    const std::string alert = isDigits(rejection.code, 4, 4) ? rejection.code : std::string(kNoAlert);
+    return Reply {std::to_string(session) + "|" + eeeee + "|" + alert + "|" + text + "||", eeeee, text};
 }
 
 } // namespace satemu

@@ -19,7 +19,6 @@
 
 #include "datetime.h"
 #include "devicestate.h"
-#include "layoutcheck.h"
 
 #include <functional>
 #include <random>
@@ -27,6 +26,8 @@
 #include <vector>
 
 namespace satemu {
+
+struct Rejection;
 
 class Device {
 public:

@@ -10,6 +10,8 @@
 
 namespace satemu {
 
+using namespace layout;
+
 namespace {
 
     bool isAsciiDigit(char c)
@@ -154,234 +156,238 @@ Rejection rejection(int group, LayoutFault fault, const std::string& reason)
     return Rejection {code, "Rejeicao: " + reason};
 }
 
-FieldFormat text(int minimum, int maximum)
-{
-    return FieldFormat {FieldFormat::Text, minimum, maximum, 0, nullptr};
-}
+namespace layout {
 
-FieldFormat digits(int minimum, int maximum)
-{
-    return FieldFormat {FieldFormat::Digits, minimum, maximum, 0, nullptr};
-}
+    FieldFormat text(int minimum, int maximum)
+    {
+        return FieldFormat {FieldFormat::Text, minimum, maximum, 0, nullptr};
+    }
 
-FieldFormat digitsOf(const char* lengths)
-{
-    return FieldFormat {FieldFormat::DigitsOf, 0, 0, 0, lengths};
-}
+    FieldFormat digits(int minimum, int maximum)
+    {
+        return FieldFormat {FieldFormat::Digits, minimum, maximum, 0, nullptr};
+    }
 
-FieldFormat decimal(int integerDigits, int fewestDecimals, int mostDecimals)
-{
-    return FieldFormat {FieldFormat::Decimal, integerDigits, fewestDecimals, mostDecimals, nullptr};
-}
+    FieldFormat digitsOf(const char* lengths)
+    {
+        return FieldFormat {FieldFormat::DigitsOf, 0, 0, 0, lengths};
+    }
 
-FieldFormat oneOf(const char* values)
-{
-    return FieldFormat {FieldFormat::OneOf, 0, 0, 0, values};
-}
+    FieldFormat decimal(int integerDigits, int fewestDecimals, int mostDecimals)
+    {
+        return FieldFormat {FieldFormat::Decimal, integerDigits, fewestDecimals, mostDecimals, nullptr};
+    }
 
-FieldFormat cnpj()
-{
-    return FieldFormat {FieldFormat::Cnpj, 0, 0, 0, nullptr};
-}
+    FieldFormat oneOf(const char* values)
+    {
+        return FieldFormat {FieldFormat::OneOf, 0, 0, 0, values};
+    }
 
-FieldFormat cpf()
-{
-    return FieldFormat {FieldFormat::Cpf, 0, 0, 0, nullptr};
-}
+    FieldFormat cnpj()
+    {
+        return FieldFormat {FieldFormat::Cnpj, 0, 0, 0, nullptr};
+    }
 
-FieldFormat cfop()
-{
-    return FieldFormat {FieldFormat::Cfop, 0, 0, 0, nullptr};
-}
+    FieldFormat cpf()
+    {
+        return FieldFormat {FieldFormat::Cpf, 0, 0, 0, nullptr};
+    }
 
-std::string checkFormat(const FieldFormat& format, const std::string& value, LayoutFault& fault)
-{
-    fault = LayoutFault::Format;
-    switch (format.type) {
-    case FieldFormat::None:
-        return {};
-    case FieldFormat::Text: {
-        const int size = static_cast<int>(value.size());
-        if (size < format.a || size > format.b)
-            return format.a == format.b
-                ? "deve ter " + plural(format.a, "caractere", "caracteres")
-                : "deve ter de " + std::to_string(format.a) + " a " + plural(format.b, "caractere", "caracteres");
+    FieldFormat cfop()
+    {
+        return FieldFormat {FieldFormat::Cfop, 0, 0, 0, nullptr};
+    }
+
+    std::string checkFormat(const FieldFormat& format, const std::string& value, LayoutFault& fault)
+    {
+        fault = LayoutFault::Format;
+        switch (format.type) {
+        case FieldFormat::None:
+            return {};
+        case FieldFormat::Text: {
+            const int size = static_cast<int>(value.size());
+            if (size < format.a || size > format.b)
+                return format.a == format.b
+                    ? "deve ter " + plural(format.a, "caractere", "caracteres")
+                    : "deve ter de " + std::to_string(format.a) + " a " + plural(format.b, "caractere", "caracteres");
+            return {};
+        }
+        case FieldFormat::Digits:
+            if (!isDigits(value, static_cast<size_t>(format.a), static_cast<size_t>(format.b)))
+                return format.a == format.b
+                    ? "deve ter " + plural(format.a, "digito", "digitos")
+                    : "deve ter de " + std::to_string(format.a) + " a " + plural(format.b, "digito", "digitos");
+            return {};
+        case FieldFormat::DigitsOf:
+            if (!isDigits(value, 1, 64) || !listed(format.values, std::to_string(value.size())))
+                return "deve ter " + joined(format.values, " ou ") + " digitos";
+            return {};
+        case FieldFormat::Decimal:
+            if (!decimalHolds(value, format.a, format.b, format.c)) {
+                const std::string places = format.b == format.c
+                    ? plural(format.b, "casa decimal", "casas decimais")
+                    : std::to_string(format.b) + " a " + plural(format.c, "casa decimal", "casas decimais");
+                return "deve ser numero com ate " + plural(format.a, "digito inteiro", "digitos inteiros")
+                    + ", ponto e " + places;
+            }
+            return {};
+        case FieldFormat::OneOf:
+            if (!listed(format.values, value)) {
+                fault = LayoutFault::Domain;
+                return "valor fora do dominio (" + joined(format.values, " ou ") + ")";
+            }
+            return {};
+        case FieldFormat::Cnpj:
+            if (!isDigits(value, 14, 14))
+                return "deve ter 14 digitos";
+            if (!isValidCnpj(value)) {
+                fault = LayoutFault::Domain;
+                return "com digito verificador invalido";
+            }
+            return {};
+        case FieldFormat::Cpf:
+            if (!isDigits(value, 11, 11))
+                return "deve ter 11 digitos";
+            if (!cpfHolds(value)) {
+                fault = LayoutFault::Domain;
+                return "com digito verificador invalido";
+            }
+            return {};
+        case FieldFormat::Cfop:
+            if (!isDigits(value, 4, 4))
+                return "deve ter 4 digitos";
+            if (value[0] != '5' && value[0] != '6' && value[0] != '7') {
+                fault = LayoutFault::Domain;
+                return "deve comecar por 5, 6 ou 7 (operacao de saida)";
+            }
+            return {};
+        }
         return {};
     }
-    case FieldFormat::Digits:
-        if (!isDigits(value, static_cast<size_t>(format.a), static_cast<size_t>(format.b)))
-            return format.a == format.b
-                ? "deve ter " + plural(format.a, "digito", "digitos")
-                : "deve ter de " + std::to_string(format.a) + " a " + plural(format.b, "digito", "digitos");
-        return {};
-    case FieldFormat::DigitsOf:
-        if (!isDigits(value, 1, 64) || !listed(format.values, std::to_string(value.size())))
-            return "deve ter " + joined(format.values, " ou ") + " digitos";
-        return {};
-    case FieldFormat::Decimal:
-        if (!decimalHolds(value, format.a, format.b, format.c)) {
-            const std::string places = format.b == format.c
-                ? plural(format.b, "casa decimal", "casas decimais")
-                : std::to_string(format.b) + " a " + plural(format.c, "casa decimal", "casas decimais");
-            return "deve ser numero com ate " + plural(format.a, "digito inteiro", "digitos inteiros") + ", ponto e "
-                + places;
-        }
-        return {};
-    case FieldFormat::OneOf:
-        if (!listed(format.values, value)) {
-            fault = LayoutFault::Domain;
-            return "valor fora do dominio (" + joined(format.values, " ou ") + ")";
-        }
-        return {};
-    case FieldFormat::Cnpj:
-        if (!isDigits(value, 14, 14))
-            return "deve ter 14 digitos";
-        if (!isValidCnpj(value)) {
-            fault = LayoutFault::Domain;
-            return "com digito verificador invalido";
-        }
-        return {};
-    case FieldFormat::Cpf:
-        if (!isDigits(value, 11, 11))
-            return "deve ter 11 digitos";
-        if (!cpfHolds(value)) {
-            fault = LayoutFault::Domain;
-            return "com digito verificador invalido";
-        }
-        return {};
-    case FieldFormat::Cfop:
-        if (!isDigits(value, 4, 4))
-            return "deve ter 4 digitos";
-        if (value[0] != '5' && value[0] != '6' && value[0] != '7') {
-            fault = LayoutFault::Domain;
-            return "deve comecar por 5, 6 ou 7 (operacao de saida)";
-        }
-        return {};
+
+    LayoutElement field(const char* name, int minimum, int maximum, FieldFormat format)
+    {
+        return LayoutElement {name, minimum, maximum, false, format, nullptr, false};
     }
-    return {};
-}
 
-LayoutElement field(const char* name, int minimum, int maximum, FieldFormat format)
-{
-    return LayoutElement {name, minimum, maximum, false, format, nullptr, false};
-}
-
-LayoutElement group(const char* name, int minimum, int maximum, const LayoutGroupSchema* schema)
-{
-    return LayoutElement {name, minimum, maximum, false, FieldFormat {}, schema, false};
-}
-
-LayoutElement orField(const char* name, FieldFormat format)
-{
-    return LayoutElement {name, 0, 0, false, format, nullptr, true};
-}
-
-LayoutElement orGroup(const char* name, const LayoutGroupSchema* schema)
-{
-    return LayoutElement {name, 0, 0, false, FieldFormat {}, schema, true};
-}
-
-LayoutElement device(const char* name)
-{
-    return LayoutElement {name, 0, 1, true, FieldFormat {}, nullptr, false};
-}
-
-bool checkLayout(const xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out)
-{
-    const int code = schema.code;
-    if (holdsText(node)) {
-        out = rejection(code, LayoutFault::Format, path + " e um grupo e nao pode conter texto");
-        return false;
+    LayoutElement group(const char* name, int minimum, int maximum, const LayoutGroupSchema* schema)
+    {
+        return LayoutElement {name, minimum, maximum, false, FieldFormat {}, schema, false};
     }
-    const std::vector<Slot> slots = slotsOf(schema);
-    size_t current = slots.size(); // none yet
-    int seen = 0;
-    std::string previous;
-    const std::vector<xmlNode*> elements = childElements(node);
-    size_t position = 0;
-    // A required element that is missing here but comes later is out of order rather than absent.
-    auto requireUpTo = [&](size_t end) {
-        for (size_t s = current == slots.size() ? 0 : current + 1; s < end; ++s) {
-            const Slot& wanted = slots[s];
-            if (schema.elements[wanted.first].minimum == 0)
-                continue;
-            for (size_t later = position; later < elements.size(); ++later)
-                for (size_t i = wanted.first; i < wanted.first + wanted.count; ++i)
-                    if (isElement(elements[later], schema.elements[i].name)) {
-                        out = rejection(code, LayoutFault::OutOfOrder,
-                                        under(path, schema.elements[i].name)
-                                            + " fora da ordem do leiaute (deve vir antes de "
-                                            + elementName(elements[position]).substr(0, 64) + ")");
-                        return false;
-                    }
-            out = rejection(code, LayoutFault::Missing, under(path, slotName(schema, wanted)) + " ausente");
-            return false;
-        }
-        return true;
-    };
 
-    for (; position < elements.size(); ++position) {
-        const xmlNode* child = elements[position];
-        // Names come from the document: long enough to recognise, never the whole of a hostile one.
-        const std::string name = elementName(child).substr(0, 64);
-        size_t index = 0;
-        while (index < schema.elements.size() && name != schema.elements[index].name)
-            ++index;
-        if (index == schema.elements.size()) {
-            out = rejection(code, LayoutFault::Unexpected, under(path, name) + " nao previsto no leiaute");
+    LayoutElement orField(const char* name, FieldFormat format)
+    {
+        return LayoutElement {name, 0, 0, false, format, nullptr, true};
+    }
+
+    LayoutElement orGroup(const char* name, const LayoutGroupSchema* schema)
+    {
+        return LayoutElement {name, 0, 0, false, FieldFormat {}, schema, true};
+    }
+
+    LayoutElement satOnly(const char* name)
+    {
+        return LayoutElement {name, 0, 1, true, FieldFormat {}, nullptr, false};
+    }
+
+    bool checkLayout(const xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out)
+    {
+        const int code = schema.code;
+        if (holdsText(node)) {
+            out = rejection(code, LayoutFault::Format, path + " e um grupo e nao pode conter texto");
             return false;
         }
-        const LayoutElement& element = schema.elements[index];
-        if (element.deviceOnly) {
-            out = rejection(code, LayoutFault::DeviceField,
-                            under(path, name) + " e preenchido pelo SAT e nao deve ser enviado");
-            return false;
-        }
-        size_t slot = 0;
-        while (slot + 1 < slots.size() && slots[slot + 1].first <= index)
-            ++slot;
-        const LayoutElement& first = schema.elements[slots[slot].first];
-        if (current != slots.size() && slot < current) {
-            out = rejection(code, LayoutFault::OutOfOrder,
-                            under(path, name) + " fora da ordem do leiaute (deve vir antes de " + previous + ")");
-            return false;
-        }
-        if (slot == current) {
-            if (++seen > first.maximum) {
-                out = rejection(
-                    code, LayoutFault::Repeated,
-                    under(path, name) + " repetido: o leiaute aceita "
-                        + (first.maximum == 1 ? std::string("um unico") : "no maximo " + std::to_string(first.maximum))
-                        + " " + slotName(schema, slots[slot]));
+        const std::vector<Slot> slots = slotsOf(schema);
+        size_t current = slots.size(); // none yet
+        int seen = 0;
+        std::string previous;
+        const std::vector<xmlNode*> elements = childElements(node);
+        size_t position = 0;
+        // A required element that is missing here but comes later is out of order rather than absent.
+        auto requireUpTo = [&](size_t end) {
+            for (size_t s = current == slots.size() ? 0 : current + 1; s < end; ++s) {
+                const Slot& wanted = slots[s];
+                if (schema.elements[wanted.first].minimum == 0)
+                    continue;
+                for (size_t later = position; later < elements.size(); ++later)
+                    for (size_t i = wanted.first; i < wanted.first + wanted.count; ++i)
+                        if (isElement(elements[later], schema.elements[i].name)) {
+                            out = rejection(code, LayoutFault::OutOfOrder,
+                                            under(path, schema.elements[i].name)
+                                                + " fora da ordem do leiaute (deve vir antes de "
+                                                + elementName(elements[position]).substr(0, 64) + ")");
+                            return false;
+                        }
+                out = rejection(code, LayoutFault::Missing, under(path, slotName(schema, wanted)) + " ausente");
                 return false;
             }
-        } else {
-            if (!requireUpTo(slot))
-                return false;
-            current = slot;
-            seen = 1;
-        }
-        previous = name;
+            return true;
+        };
 
-        const std::string where = under(path, name) + (first.maximum > 1 ? "[" + std::to_string(seen) + "]" : "");
-        if (element.group) {
-            if (!checkLayout(child, *element.group, where, out))
+        for (; position < elements.size(); ++position) {
+            const xmlNode* child = elements[position];
+            // Names come from the document: long enough to recognise, never the whole of a hostile one.
+            const std::string name = elementName(child).substr(0, 64);
+            size_t index = 0;
+            while (index < schema.elements.size() && name != schema.elements[index].name)
+                ++index;
+            if (index == schema.elements.size()) {
+                out = rejection(code, LayoutFault::Unexpected, under(path, name) + " nao previsto no leiaute");
                 return false;
-            continue;
+            }
+            const LayoutElement& element = schema.elements[index];
+            if (element.deviceOnly) {
+                out = rejection(code, LayoutFault::DeviceField,
+                                under(path, name) + " e preenchido pelo SAT e nao deve ser enviado");
+                return false;
+            }
+            size_t slot = 0;
+            while (slot + 1 < slots.size() && slots[slot + 1].first <= index)
+                ++slot;
+            const LayoutElement& first = schema.elements[slots[slot].first];
+            if (current != slots.size() && slot < current) {
+                out = rejection(code, LayoutFault::OutOfOrder,
+                                under(path, name) + " fora da ordem do leiaute (deve vir antes de " + previous + ")");
+                return false;
+            }
+            if (slot == current) {
+                if (++seen > first.maximum) {
+                    out = rejection(code, LayoutFault::Repeated,
+                                    under(path, name) + " repetido: o leiaute aceita "
+                                        + (first.maximum == 1 ? std::string("um unico")
+                                                              : "no maximo " + std::to_string(first.maximum))
+                                        + " " + slotName(schema, slots[slot]));
+                    return false;
+                }
+            } else {
+                if (!requireUpTo(slot))
+                    return false;
+                current = slot;
+                seen = 1;
+            }
+            previous = name;
+
+            const std::string where = under(path, name) + (first.maximum > 1 ? "[" + std::to_string(seen) + "]" : "");
+            if (element.group) {
+                if (!checkLayout(child, *element.group, where, out))
+                    return false;
+                continue;
+            }
+            std::string value;
+            if (!leafText(child, value)) {
+                out = rejection(code, LayoutFault::Format, where + " e um campo e nao pode conter elementos");
+                return false;
+            }
+            LayoutFault fault = LayoutFault::Format;
+            const std::string rule = checkFormat(element.format, value, fault);
+            if (!rule.empty()) {
+                out = rejection(code, fault, where + " " + rule);
+                return false;
+            }
         }
-        std::string value;
-        if (!leafText(child, value)) {
-            out = rejection(code, LayoutFault::Format, where + " e um campo e nao pode conter elementos");
-            return false;
-        }
-        LayoutFault fault = LayoutFault::Format;
-        const std::string rule = checkFormat(element.format, value, fault);
-        if (!rule.empty()) {
-            out = rejection(code, fault, where + " " + rule);
-            return false;
-        }
+        return requireUpTo(slots.size());
     }
-    return requireUpTo(slots.size());
-}
+
+} // namespace layout
 
 } // namespace satemu

@@ -53,51 +53,56 @@ namespace LayoutGroup {
 
 Rejection rejection(int group, LayoutFault fault, const std::string& reason);
 
-struct FieldFormat {
-    enum Type { None, Text, Digits, DigitsOf, Decimal, OneOf, Cnpj, Cpf, Cfop };
-    Type type = None;
-    int a = 0; // Text, Digits: minimum length; Decimal: integer digits
-    int b = 0; // Text, Digits: maximum length; Decimal: fewest decimals
-    int c = 0; // Decimal: most decimals
-    const char* values = nullptr; // OneOf, DigitsOf: the accepted values (lengths), separated by spaces
-};
+// The schema pieces, kept apart: their short names read like the layout's own tables.
+namespace layout {
 
-FieldFormat text(int minimum, int maximum);
-FieldFormat digits(int minimum, int maximum);
-FieldFormat digitsOf(const char* lengths);
-FieldFormat decimal(int integerDigits, int fewestDecimals, int mostDecimals);
-FieldFormat oneOf(const char* values);
-FieldFormat cnpj();
-FieldFormat cpf();
-FieldFormat cfop();
+    struct FieldFormat {
+        enum Type { None, Text, Digits, DigitsOf, Decimal, OneOf, Cnpj, Cpf, Cfop };
+        Type type = None;
+        int a = 0; // Text, Digits: minimum length; Decimal: integer digits
+        int b = 0; // Text, Digits: maximum length; Decimal: fewest decimals
+        int c = 0; // Decimal: most decimals
+        const char* values = nullptr; // OneOf, DigitsOf: the accepted values (lengths), separated by spaces
+    };
 
-// Empty when the text holds; otherwise the rule it breaks, with fault Format or Domain.
-std::string checkFormat(const FieldFormat& format, const std::string& text, LayoutFault& fault);
+    FieldFormat text(int minimum, int maximum);
+    FieldFormat digits(int minimum, int maximum);
+    FieldFormat digitsOf(const char* lengths);
+    FieldFormat decimal(int integerDigits, int fewestDecimals, int mostDecimals);
+    FieldFormat oneOf(const char* values);
+    FieldFormat cnpj();
+    FieldFormat cpf();
+    FieldFormat cfop();
 
-struct LayoutGroupSchema;
+    // Empty when the text holds; otherwise the rule it breaks, with fault Format or Domain.
+    std::string checkFormat(const FieldFormat& format, const std::string& text, LayoutFault& fault);
 
-struct LayoutElement {
-    const char* name;
-    int minimum;
-    int maximum;
-    bool deviceOnly;
-    FieldFormat format; // leaves
-    const LayoutGroupSchema* group; // groups; null for leaves
-    bool sameSlot; // an alternative of the previous element (a choice): shares its place and its occurrences
-};
+    struct LayoutGroupSchema;
 
-struct LayoutGroupSchema {
-    int code;
-    std::vector<LayoutElement> elements;
-};
+    struct LayoutElement {
+        const char* name;
+        int minimum;
+        int maximum;
+        bool deviceOnly;
+        FieldFormat format; // leaves
+        const LayoutGroupSchema* group; // groups; null for leaves
+        bool sameSlot; // an alternative of the previous element (a choice): shares its place and its occurrences
+    };
 
-LayoutElement field(const char* name, int minimum, int maximum, FieldFormat format);
-LayoutElement group(const char* name, int minimum, int maximum, const LayoutGroupSchema* schema);
-LayoutElement orField(const char* name, FieldFormat format);
-LayoutElement orGroup(const char* name, const LayoutGroupSchema* schema);
-LayoutElement device(const char* name);
+    struct LayoutGroupSchema {
+        int code;
+        std::vector<LayoutElement> elements;
+    };
 
-// Checks the children of node against schema, recursively; path names node in reasons ("det[2]/prod").
-bool checkLayout(const _xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out);
+    LayoutElement field(const char* name, int minimum, int maximum, FieldFormat format);
+    LayoutElement group(const char* name, int minimum, int maximum, const LayoutGroupSchema* schema);
+    LayoutElement orField(const char* name, FieldFormat format);
+    LayoutElement orGroup(const char* name, const LayoutGroupSchema* schema);
+    LayoutElement satOnly(const char* name);
+
+    // Checks the children of node against schema, recursively; path names node in reasons ("det[2]/prod").
+    bool checkLayout(const _xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out);
+
+} // namespace layout
 
 } // namespace satemu

@@ -13,6 +13,7 @@ namespace satemu {
 namespace {
 
     namespace G = LayoutGroup;
+    using namespace layout;
 
     const char kOrigins[] = "0 1 2 3 4 5 6 7 8";
     const char kUfs[] = "AC AL AP AM BA CE DF ES GO MA MT MS MG PA PB PR PE PI RJ RN RS RO RR SC SP SE TO";
@@ -32,20 +33,20 @@ namespace {
         Contribution c;
         c.rated = {code,
                    {field("CST", 1, 1, oneOf("01 02 05")), field("vBC", 1, 1, kMoney),
-                    field(rate, 1, 1, decimal(1, 4, 4)), device(value)}};
+                    field(rate, 1, 1, decimal(1, 4, 4)), satOnly(value)}};
         c.byQuantity = {code,
                         {field("CST", 1, 1, oneOf("03")), field("qBCProd", 1, 1, decimal(12, 4, 4)),
-                         field("vAliqProd", 1, 1, decimal(11, 4, 4)), device(value)}};
+                         field("vAliqProd", 1, 1, decimal(11, 4, 4)), satOnly(value)}};
         c.exempt = {code, {field("CST", 1, 1, oneOf("04 06 07 08 09"))}};
         c.simple = {code, {field("CST", 1, 1, oneOf("49"))}};
-        c.other
-            = {code,
-               {field("CST", 1, 1, oneOf("99")), field("vBC", 0, 1, kMoney), field(rate, 0, 1, decimal(1, 4, 4)),
-                field("qBCProd", 0, 1, decimal(12, 4, 4)), field("vAliqProd", 0, 1, decimal(11, 4, 4)), device(value)}};
-        c.substitution
-            = {code,
-               {field("vBC", 0, 1, kMoney), field(rate, 0, 1, decimal(1, 4, 4)),
-                field("qBCProd", 0, 1, decimal(12, 4, 4)), field("vAliqProd", 0, 1, decimal(11, 4, 4)), device(value)}};
+        c.other = {code,
+                   {field("CST", 1, 1, oneOf("99")), field("vBC", 0, 1, kMoney), field(rate, 0, 1, decimal(1, 4, 4)),
+                    field("qBCProd", 0, 1, decimal(12, 4, 4)), field("vAliqProd", 0, 1, decimal(11, 4, 4)),
+                    satOnly(value)}};
+        c.substitution = {code,
+                          {field("vBC", 0, 1, kMoney), field(rate, 0, 1, decimal(1, 4, 4)),
+                           field("qBCProd", 0, 1, decimal(12, 4, 4)), field("vAliqProd", 0, 1, decimal(11, 4, 4)),
+                           satOnly(value)}};
         return c;
     }
 
@@ -69,19 +70,19 @@ namespace {
 
             icms00 = {G::Icms,
                       {field("Orig", 1, 1, oneOf(kOrigins)), field("CST", 1, 1, oneOf("00 20 90")),
-                       field("pICMS", 1, 1, kRate), device("vICMS")}};
+                       field("pICMS", 1, 1, kRate), satOnly("vICMS")}};
             icms40 = {G::Icms, {field("Orig", 1, 1, oneOf(kOrigins)), field("CST", 1, 1, oneOf("40 41 50 60"))}};
             icmsSn102
                 = {G::Icms, {field("Orig", 1, 1, oneOf(kOrigins)), field("CSOSN", 1, 1, oneOf("102 300 400 500"))}};
             icmsSn900 = {G::Icms,
                          {field("Orig", 1, 1, oneOf(kOrigins)), field("CSOSN", 1, 1, oneOf("900")),
-                          field("pICMS", 1, 1, kRate), device("vICMS")}};
+                          field("pICMS", 1, 1, kRate), satOnly("vICMS")}};
             icms = {G::Icms,
                     {group("ICMS00", 1, 1, &icms00), orGroup("ICMS40", &icms40), orGroup("ICMSSN102", &icmsSn102),
                      orGroup("ICMSSN900", &icmsSn900)}};
             issqn = {G::Issqn,
-                     {field("vDeducISSQN", 1, 1, kMoney), device("vBC"), field("vAliq", 1, 1, kRate), device("vISSQN"),
-                      field("cMunFG", 0, 1, digits(7, 7)), field("cListServ", 0, 1, text(5, 5)),
+                     {field("vDeducISSQN", 1, 1, kMoney), satOnly("vBC"), field("vAliq", 1, 1, kRate),
+                      satOnly("vISSQN"), field("cMunFG", 0, 1, digits(7, 7)), field("cListServ", 0, 1, text(5, 5)),
                       field("cServTribMun", 0, 1, text(1, 20)), field("cNatOp", 1, 1, oneOf("01 02 03 04 05 06 07 08")),
                       field("indIncFisc", 1, 1, oneOf("1 2"))}};
             imposto = {G::Icms,
@@ -90,26 +91,26 @@ namespace {
                         group("COFINSST", 0, 1, &cofins.substitution), group("ISSQN", 0, 1, &issqn)}};
 
             obsFiscoDet = {G::Item, {field("xTextoDet", 1, 1, text(1, 60))}};
-            prod
-                = {G::Item,
-                   {field("cProd", 1, 1, text(1, 60)), field("cEAN", 0, 1, digitsOf("8 12 13 14")),
-                    field("xProd", 1, 1, text(1, 120)), field("NCM", 0, 1, digitsOf("2 8")),
-                    field("CEST", 0, 1, digits(7, 7)), field("CFOP", 1, 1, cfop()), field("uCom", 1, 1, text(1, 6)),
-                    field("qCom", 1, 1, decimal(11, 4, 4)), field("vUnCom", 1, 1, decimal(9, 2, 3)), device("vProd"),
-                    field("indRegra", 1, 1, oneOf("A T")), field("vDesc", 0, 1, kMoney), field("vOutro", 0, 1, kMoney),
-                    device("vItem"), device("vRatDesc"), device("vRatAcr"), group("obsFiscoDet", 0, 10, &obsFiscoDet)}};
+            prod = {G::Item,
+                    {field("cProd", 1, 1, text(1, 60)), field("cEAN", 0, 1, digitsOf("8 12 13 14")),
+                     field("xProd", 1, 1, text(1, 120)), field("NCM", 0, 1, digitsOf("2 8")),
+                     field("CEST", 0, 1, digits(7, 7)), field("CFOP", 1, 1, cfop()), field("uCom", 1, 1, text(1, 6)),
+                     field("qCom", 1, 1, decimal(11, 4, 4)), field("vUnCom", 1, 1, decimal(9, 2, 3)), satOnly("vProd"),
+                     field("indRegra", 1, 1, oneOf("A T")), field("vDesc", 0, 1, kMoney), field("vOutro", 0, 1, kMoney),
+                     satOnly("vItem"), satOnly("vRatDesc"), satOnly("vRatAcr"),
+                     group("obsFiscoDet", 0, 10, &obsFiscoDet)}};
             det = {
                 G::Item,
                 {group("prod", 1, 1, &prod), group("imposto", 1, 1, &imposto), field("infAdProd", 0, 1, text(1, 500))}};
 
             ide = {G::Ide,
-                   {device("cUF"), device("cNF"), device("mod"), device("nserieSAT"), device("nCFe"), device("dEmi"),
-                    device("hEmi"), device("cDV"), device("tpAmb"), field("CNPJ", 1, 1, digits(14, 14)),
-                    field("signAC", 1, 1, text(1, 344)), device("assinaturaQRCODE"),
-                    field("numeroCaixa", 1, 1, digits(3, 3))}};
+                   {satOnly("cUF"), satOnly("cNF"), satOnly("mod"), satOnly("nserieSAT"), satOnly("nCFe"),
+                    satOnly("dEmi"), satOnly("hEmi"), satOnly("cDV"), satOnly("tpAmb"),
+                    field("CNPJ", 1, 1, digits(14, 14)), field("signAC", 1, 1, text(1, 344)),
+                    satOnly("assinaturaQRCODE"), field("numeroCaixa", 1, 1, digits(3, 3))}};
             emit = {G::Emit,
-                    {field("CNPJ", 1, 1, digits(14, 14)), device("xNome"), device("xFant"), device("enderEmit"),
-                     field("IE", 1, 1, digits(2, 14)), field("IM", 0, 1, text(1, 15)), device("cRegTrib"),
+                    {field("CNPJ", 1, 1, digits(14, 14)), satOnly("xNome"), satOnly("xFant"), satOnly("enderEmit"),
+                     field("IE", 1, 1, digits(2, 14)), field("IM", 0, 1, text(1, 15)), satOnly("cRegTrib"),
                      field("cRegTribISSQN", 0, 1, oneOf("1 2 3 4 5 6")), field("indRatISSQN", 1, 1, oneOf("S N"))}};
             dest = {G::Dest, {field("CNPJ", 0, 1, cnpj()), orField("CPF", cpf()), field("xNome", 0, 1, text(2, 60))}};
             entrega = {G::Entrega,
@@ -118,18 +119,18 @@ namespace {
                         field("xMun", 1, 1, text(2, 60)), field("UF", 1, 1, oneOf(kUfs))}};
             adjustment = {G::Total, {field("vDescSubtot", 1, 1, kMoney), orField("vAcresSubtot", kMoney)}};
             total = {G::Total,
-                     {device("ICMSTot"), device("vCFe"), device("ISSQNtot"), group("DescAcrEntr", 0, 1, &adjustment),
+                     {satOnly("ICMSTot"), satOnly("vCFe"), satOnly("ISSQNtot"), group("DescAcrEntr", 0, 1, &adjustment),
                       field("vCFeLei12741", 0, 1, kMoney)}};
             mp = {G::Payment,
                   {field("cMP", 1, 1, oneOf(kPaymentCodes)), field("vMP", 1, 1, kMoney),
                    field("cAdmC", 0, 1, digits(3, 3))}};
-            pgto = {G::Payment, {group("MP", 1, 10, &mp), device("vTroco")}};
-            infAdic = {G::InfAdic, {field("infCpl", 0, 1, text(1, 5000)), device("obsFisco")}};
+            pgto = {G::Payment, {group("MP", 1, 10, &mp), satOnly("vTroco")}};
+            infAdic = {G::InfAdic, {field("infCpl", 0, 1, text(1, 5000)), satOnly("obsFisco")}};
             infCFe = {G::Document,
                       {group("ide", 1, 1, &ide), group("emit", 1, 1, &emit), group("dest", 1, 1, &dest),
                        group("entrega", 0, 1, &entrega), group("det", 1, 500, &det), group("total", 1, 1, &total),
                        group("pgto", 1, 1, &pgto), group("infAdic", 0, 1, &infAdic)}};
-            root = {G::Document, {group("infCFe", 1, 1, &infCFe), device("Signature")}};
+            root = {G::Document, {group("infCFe", 1, 1, &infCFe), satOnly("Signature")}};
         }
     };
 
