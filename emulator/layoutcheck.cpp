@@ -6,7 +6,6 @@
 #include <libxml/tree.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace satemu {
 
@@ -19,39 +18,32 @@ namespace {
         return c >= '0' && c <= '9';
     }
 
+    std::vector<std::string> words(const char* values)
+    {
+        std::vector<std::string> parts(1);
+        for (const char* at = values; *at; ++at) {
+            if (*at != ' ')
+                parts.back() += *at;
+            else if (!parts.back().empty())
+                parts.emplace_back();
+        }
+        if (parts.back().empty())
+            parts.pop_back();
+        return parts;
+    }
+
     bool listed(const char* values, const std::string& text)
     {
-        const char* at = values;
-        while (*at) {
-            while (*at == ' ')
-                ++at;
-            const char* end = at;
-            while (*end && *end != ' ')
-                ++end;
-            if (end > at && text.size() == static_cast<size_t>(end - at)
-                && text.compare(0, text.size(), at, end - at) == 0)
+        for (const std::string& value : words(values))
+            if (value == text)
                 return true;
-            at = end;
-        }
         return false;
     }
 
     std::string joined(const char* values, const char* last)
     {
+        const std::vector<std::string> parts = words(values);
         std::string out;
-        std::vector<std::string> parts;
-        std::string current;
-        for (const char* at = values; *at; ++at) {
-            if (*at == ' ') {
-                if (!current.empty())
-                    parts.push_back(current);
-                current.clear();
-            } else {
-                current += *at;
-            }
-        }
-        if (!current.empty())
-            parts.push_back(current);
         for (size_t i = 0; i < parts.size(); ++i) {
             if (i > 0)
                 out += i + 1 == parts.size() ? last : ", ";
