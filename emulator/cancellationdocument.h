@@ -16,8 +16,8 @@ public:
     static constexpr size_t kMaximumSize = 64 * 1024;
 
     // False with a short reason when the text is not a well-formed cancellation of the expected structure. The
-    // reason may carry libxml2's own wording; the device makes it one ASCII line.
-    // Structure only, leniently; an issued cancellation CF-e reads back with it.
+    // reason may carry libxml2's own wording; the device makes it one ASCII line. Structure only, leniently: an
+    // issued cancellation CF-e reads back with it.
     static bool parse(const char* data, size_t size, CancellationDocument& out, std::string& error);
     // A cancellation request: its data-entry layout (CancellationValidation) first; a refusal carries its code.
     static bool parseRequest(const char* data, size_t size, CancellationDocument& out, Rejection& rejection);

@@ -27,9 +27,8 @@ public:
     };
 
     // Null with a short reason when the text is not a well-formed CF-e of the expected structure. The reason may
-    // carry libxml2's own wording; the device makes it one ASCII line.
-    // Structure and values only, leniently: the end-to-end test reads the tool's built-in sample this way, and an
-    // issued receipt reads back with it.
+    // carry libxml2's own wording; the device makes it one ASCII line. Structure and values only, leniently: the
+    // end-to-end test reads the tool's built-in sample this way, and an issued receipt reads back with it.
     static std::unique_ptr<SaleDocument> parse(const char* data, size_t size, std::string& error);
     // A sale: the data-entry layout first (SaleValidation), then the values; a refusal carries its rejection code.
     static std::unique_ptr<SaleDocument> parseSale(const char* data, size_t size, Rejection& rejection);
