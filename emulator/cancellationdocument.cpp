@@ -1,5 +1,6 @@
 #include "cancellationdocument.h"
 
+#include "cancellationvalidation.h"
 #include "cnpj.h"
 #include "xmltree.h"
 
@@ -14,9 +15,35 @@ bool CancellationDocument::parse(const char* data, size_t size, CancellationDocu
         return false;
     }
     const XmlDocument doc = readXml(data, size, error);
-    if (!doc)
+    return doc && read(doc.get(), out, error);
+}
+
+bool CancellationDocument::parseRequest(const char* data, size_t size, CancellationDocument& out, Rejection& rejection)
+{
+    std::string error;
+    if (size > kMaximumSize) {
+        rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Format,
+                                      "documento de cancelamento maior que 64 KB");
         return false;
-    const xmlNode* root = xmlDocGetRootElement(doc.get());
+    }
+    const XmlDocument doc = readXml(data, size, error);
+    if (!doc) {
+        rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Format, error);
+        return false;
+    }
+    if (!CancellationValidation::check(doc.get(), rejection))
+        return false;
+    if (!read(doc.get(), out, error)) {
+        // The layout holds everything read here; kept so that a gap between the two never passes silently.
+        rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Format, error);
+        return false;
+    }
+    return true;
+}
+
+bool CancellationDocument::read(const _xmlDoc* doc, CancellationDocument& out, std::string& error)
+{
+    const xmlNode* root = xmlDocGetRootElement(const_cast<xmlDoc*>(doc));
     if (!isElement(root, "CFeCanc")) {
         error = "elemento raiz deve ser CFeCanc";
         return false;

@@ -5,6 +5,7 @@
 #include "certificaterequest.h"
 #include "cnpj.h"
 #include "documents.h"
+#include "layoutcheck.h"
 #include "receiptbuilder.h"
 #include "statefile.h"
 
@@ -339,10 +340,10 @@ Device::Reply Device::sendSale(int session, const char* activationCode, const ch
         const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
         if (size > SaleDocument::kMaximumSize)
             return alertReply(session, "06005", "Tamanho do CF-e-SAT superior a 1.500KB");
-        std::string error = "documento ausente";
-        std::unique_ptr<SaleDocument> sale = document ? SaleDocument::parse(document, size, error) : nullptr;
+        Rejection rejection = satemu::rejection(LayoutGroup::Document, LayoutFault::Missing, "documento ausente");
+        std::unique_ptr<SaleDocument> sale = document ? SaleDocument::parseSale(document, size, rejection) : nullptr;
         if (!sale)
-            return alertReply(session, "06010", "Erro de validacao do conteudo: " + error);
+            return rejectionReply(session, "06010", rejection);
         if (sale->softwareHouseCnpj != m_state.softwareHouseCnpj || sale->signature != m_state.signature)
             return alertReply(session, "06004", "Vinculacao do AC nao confere (ide/CNPJ ou signAC)");
         if (sale->issuerCnpj != m_state.taxpayerCnpj)
@@ -385,9 +386,10 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
             return alertReply(session, "07003", "SAT bloqueado pelo contribuinte");
         if (!m_state.hasLastSale)
             return alertReply(session, "07002", "Cupom invalido: nao ha venda a cancelar");
-        std::string given = textOrEmpty(key, 47);
-        if (given.compare(0, 3, "CFe") == 0)
-            given.erase(0, 3);
+        std::string given = textOrEmpty(key, 48);
+        if (given.size() != 47 || given.compare(0, 3, "CFe") != 0 || !isDigits(given.substr(3), 44, 44))
+            return alertReply(session, "07002", "Cupom invalido: a chave deve ser CFe seguido de 44 digitos");
+        given.erase(0, 3);
         if (given != m_state.saleKey)
             return alertReply(session, "07002", "Cupom invalido: a chave nao e a da ultima venda");
         DateTime issued;
@@ -397,15 +399,19 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
             return alertReply(session, "07002", "Cupom invalido: venda emitida ha mais de 30 minutos");
 
         CancellationDocument cancellation;
-        std::string error = "documento ausente";
+        Rejection rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Missing, "documento ausente");
         if (!document
-            || !CancellationDocument::parse(document, boundedLength(document, CancellationDocument::kMaximumSize),
-                                            cancellation, error))
-            return alertReply(session, "07007", "Erro de validacao do conteudo: " + error);
+            || !CancellationDocument::parseRequest(
+                document, boundedLength(document, CancellationDocument::kMaximumSize), cancellation, rejection))
+            return rejectionReply(session, "07007", rejection);
         if (cancellation.cancelledKey != given)
-            return alertReply(session, "07007", "Erro de validacao do conteudo: chCanc difere da chave informada");
+            return rejectionReply(session, "07007",
+                                  satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Values,
+                                                    "infCFe/@chCanc difere da chave informada no argumento"));
         if (cancellation.softwareHouseCnpj != m_state.softwareHouseCnpj || cancellation.signature != m_state.signature)
-            return alertReply(session, "07007", "Erro de validacao do conteudo: ide/CNPJ ou signAC nao confere");
+            return rejectionReply(session, "07007",
+                                  satemu::rejection(LayoutGroup::CancellationIde, LayoutFault::Values,
+                                                    "infCFe/ide/CNPJ ou signAC difere da vinculacao do AC"));
 
         const int number = nextReceiptNumber();
         int randomCode = 0;
@@ -643,6 +649,13 @@ void Device::writeCancellationTemplate()
 void Device::removeCancellationTemplate()
 {
     std::remove(StateFile::siblingPath(m_path, kCancellationFileName).c_str());
+}
+
+Device::Reply Device::rejectionReply(int session, const std::string& eeeee, const Rejection& rejection) const
+{
+    const std::string text = singleLine(rejection.reason);
+    const std::string alert = isDigits(rejection.code, 4, 4) ? rejection.code : std::string(kNoAlert);
+    return Reply {std::to_string(session) + "|" + eeeee + "|" + alert + "|" + text + "||", eeeee, text};
 }
 
 } // namespace satemu

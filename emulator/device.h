@@ -27,6 +27,8 @@
 
 namespace satemu {
 
+struct Rejection;
+
 class Device {
 public:
     struct Reply {
@@ -83,6 +85,8 @@ private:
     std::string issueKey(const std::string& issuerCnpj, int receiptNumber, int& randomCode);
     void writeCancellationTemplate();
     void removeCancellationTemplate();
+    // A refused document: its rejection code in the CCCC field.
+    Reply rejectionReply(int session, const std::string& eeeee, const Rejection& rejection) const;
 
     DeviceState m_state;
     std::string m_path;

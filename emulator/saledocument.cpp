@@ -1,6 +1,7 @@
 #include "saledocument.h"
 
 #include "cnpj.h"
+#include "salevalidation.h"
 
 #include <libxml/tree.h>
 
@@ -32,7 +33,7 @@ namespace {
     bool readItem(const xmlNode* det, size_t position, SaleDocument::Item& item, std::set<std::string>& numbers,
                   std::string& error)
     {
-        const std::string where = "det[" + std::to_string(position) + "]";
+        const std::string where = "infCFe/det[" + std::to_string(position) + "]";
         const std::string number = attribute(det, "nItem");
         if (!isDigits(number, 1, 3) || std::stoi(number) < 1 || std::stoi(number) > 500)
             return fail(error, where + ": atributo nItem ausente ou invalido");
@@ -64,7 +65,7 @@ namespace {
         item.productValue = product.roundedToCents();
         item.itemValue = item.productValue;
         if (!item.itemValue.subtract(item.discount))
-            return fail(error, where + ": desconto maior que o valor do produto");
+            return fail(error, where + "/prod/vDesc maior que o valor do produto");
         if (!item.itemValue.add(item.other))
             return fail(error, where + ": valor do item fora do limite");
         return true;
@@ -93,10 +94,36 @@ std::unique_ptr<SaleDocument> SaleDocument::parse(const char* data, size_t size,
         error = "documento maior que 1500 KB";
         return nullptr;
     }
-    std::unique_ptr<SaleDocument> sale(new SaleDocument);
-    sale->m_tree = readXml(data, size, error);
-    if (!sale->m_tree)
+    XmlDocument tree = readXml(data, size, error);
+    int failedGroup = 0;
+    return tree ? read(std::move(tree), error, failedGroup) : nullptr;
+}
+
+std::unique_ptr<SaleDocument> SaleDocument::parseSale(const char* data, size_t size, Rejection& rejection)
+{
+    std::string error;
+    if (size > kMaximumSize) {
+        rejection = satemu::rejection(LayoutGroup::Document, LayoutFault::Format, "documento maior que 1500 KB");
         return nullptr;
+    }
+    XmlDocument tree = readXml(data, size, error);
+    if (!tree) {
+        rejection = satemu::rejection(LayoutGroup::Document, LayoutFault::Format, error);
+        return nullptr;
+    }
+    if (!SaleValidation::check(tree.get(), rejection))
+        return nullptr;
+    int failedGroup = LayoutGroup::Document;
+    std::unique_ptr<SaleDocument> sale = read(std::move(tree), error, failedGroup);
+    if (!sale)
+        rejection = satemu::rejection(failedGroup, LayoutFault::Values, error);
+    return sale;
+}
+
+std::unique_ptr<SaleDocument> SaleDocument::read(XmlDocument tree, std::string& error, int& failedGroup)
+{
+    std::unique_ptr<SaleDocument> sale(new SaleDocument);
+    sale->m_tree = std::move(tree);
 
     const xmlNode* root = xmlDocGetRootElement(sale->m_tree.get());
     if (!isElement(root, "CFe")) {
@@ -153,9 +180,11 @@ std::unique_ptr<SaleDocument> SaleDocument::parse(const char* data, size_t size,
     std::set<std::string> numbers;
     for (size_t i = 0; i < dets.size(); ++i) {
         Item item;
+        failedGroup = LayoutGroup::Item;
         if (!readItem(dets[i], i + 1, item, numbers, error))
             return nullptr;
         sale->items.push_back(item);
+        failedGroup = LayoutGroup::Total;
         if (!sale->productsTotal.add(item.productValue) || !sale->discountsTotal.add(item.discount)
             || !sale->othersTotal.add(item.other)) {
             error = "total da venda fora do limite";
@@ -163,6 +192,7 @@ std::unique_ptr<SaleDocument> SaleDocument::parse(const char* data, size_t size,
         }
     }
 
+    failedGroup = LayoutGroup::Total;
     const xmlNode* total = firstChild(inf, "total");
     if (!total) {
         error = "infCFe/total ausente";
@@ -180,10 +210,11 @@ std::unique_ptr<SaleDocument> SaleDocument::parse(const char* data, size_t size,
         return nullptr;
     }
     if (!sale->total.subtract(sale->subtotalDiscount)) {
-        error = "desconto sobre o subtotal maior que o total";
+        error = "infCFe/total/DescAcrEntr/vDescSubtot maior que o total dos itens";
         return nullptr;
     }
 
+    failedGroup = LayoutGroup::Payment;
     const xmlNode* pgto = firstChild(inf, "pgto");
     const std::vector<xmlNode*> payments = children(pgto, "MP");
     if (payments.empty() || payments.size() > kMaximumPayments) {
@@ -204,7 +235,8 @@ std::unique_ptr<SaleDocument> SaleDocument::parse(const char* data, size_t size,
         }
     }
     if (sale->paid < sale->total) {
-        error = "valor pago (" + sale->paid.format(2) + ") menor que o total do cupom (" + sale->total.format(2) + ")";
+        error = "infCFe/pgto: valor pago (" + sale->paid.format(2) + ") menor que o total do cupom ("
+            + sale->total.format(2) + ")";
         return nullptr;
     }
     sale->change = sale->paid;

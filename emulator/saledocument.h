@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decimal.h"
+#include "layoutcheck.h"
 #include "xmltree.h"
 
 #include <cstddef>
@@ -26,8 +27,11 @@ public:
     };
 
     // Null with a short reason when the text is not a well-formed CF-e of the expected structure. The reason may
-    // carry libxml2's own wording; the device makes it one ASCII line.
+    // carry libxml2's own wording; the device makes it one ASCII line. Structure and values only, leniently: the
+    // end-to-end test reads the tool's built-in sample this way, and an issued receipt reads back with it.
     static std::unique_ptr<SaleDocument> parse(const char* data, size_t size, std::string& error);
+    // A sale: the data-entry layout first (SaleValidation), then the values; a refusal carries its rejection code.
+    static std::unique_ptr<SaleDocument> parseSale(const char* data, size_t size, Rejection& rejection);
 
     std::string softwareHouseCnpj;
     std::string signature;
@@ -47,6 +51,9 @@ public:
     _xmlDoc* tree() const { return m_tree.get(); }
 
 private:
+    // failedGroup: the layout group of the value that failed (LayoutGroup), for the rejection code.
+    static std::unique_ptr<SaleDocument> read(XmlDocument tree, std::string& error, int& failedGroup);
+
     XmlDocument m_tree;
 };
 

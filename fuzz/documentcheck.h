@@ -19,4 +19,13 @@ inline void checkReason(const std::string& reason)
     check(!reason.empty());
 }
 
+// A layout refusal names its rule by a code "1GGK" for the answer's CCCC field, besides its reason.
+inline void checkRejection(const std::string& code, const std::string& reason)
+{
+    check(code.size() == 4 && code[0] == '1');
+    for (char c : code)
+        check(c >= '0' && c <= '9');
+    checkReason(reason);
+}
+
 } // namespace fuzzcheck

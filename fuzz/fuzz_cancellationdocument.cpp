@@ -1,5 +1,6 @@
 // The device's reading of a cancellation document, and the cancellation CF-e it issues from it: whatever the
-// bytes, a refusal carries a reason, and an accepted request gives a CF-e that reads back with the same key,
+// bytes, a refusal carries a reason (and, read as a request, a rejection code), a request the layout takes reads
+// the same leniently, and an accepted request gives a CF-e that reads back with the same key,
 // software house, signature and cash register.
 #include "documentcheck.h"
 
@@ -14,12 +15,24 @@ using namespace satemu;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    const char* text = reinterpret_cast<const char*>(data);
+    Rejection rejection;
+    CancellationDocument strict;
+    const bool valid = CancellationDocument::parseRequest(text, size, strict, rejection);
+    if (!valid)
+        fuzzcheck::checkRejection(rejection.code, rejection.reason);
+
     std::string error;
     CancellationDocument request;
-    if (!CancellationDocument::parse(reinterpret_cast<const char*>(data), size, request, error)) {
+    const bool lenient = CancellationDocument::parse(text, size, request, error);
+    check(lenient || !valid);
+    if (!lenient) {
         fuzzcheck::checkReason(error);
         return 0;
     }
+    if (valid)
+        check(strict.cancelledKey == request.cancelledKey && strict.signature == request.signature
+              && strict.softwareHouseCnpj == request.softwareHouseCnpj && strict.cashRegister == request.cashRegister);
 
     ReceiptBuilder::Cancellation cancellation;
     cancellation.cancelledKey = request.cancelledKey;

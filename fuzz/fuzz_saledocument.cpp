@@ -1,6 +1,7 @@
 // The device's reading of a sale document, and the receipt it issues from it: whatever the bytes, a refusal
-// carries a reason, and an accepted sale gives a receipt that is itself a well-formed sale with the same items,
-// total and payment, as whoever reads the receipt will take it.
+// carries a reason (and, for a sale, a rejection code), a sale the layout takes is read with the same values as the
+// lenient reading of the end-to-end test, and an accepted sale gives a receipt that is itself a well-formed sale
+// with the same items, total and payment, as whoever reads the receipt will take it.
 #include "documentcheck.h"
 
 #include "documents.h"
@@ -14,12 +15,22 @@ using namespace satemu;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    const char* text = reinterpret_cast<const char*>(data);
+    Rejection rejection;
+    const std::unique_ptr<SaleDocument> strict = SaleDocument::parseSale(text, size, rejection);
+    if (!strict)
+        fuzzcheck::checkRejection(rejection.code, rejection.reason);
+
     std::string error;
-    std::unique_ptr<SaleDocument> sale = SaleDocument::parse(reinterpret_cast<const char*>(data), size, error);
+    std::unique_ptr<SaleDocument> sale = SaleDocument::parse(text, size, error);
+    check(sale || !strict);
     if (!sale) {
         fuzzcheck::checkReason(error);
         return 0;
     }
+    if (strict)
+        check(strict->total.units() == sale->total.units() && strict->paid.units() == sale->paid.units()
+              && strict->items.size() == sale->items.size());
     check(sale->tree() != nullptr);
     check(!sale->items.empty() && sale->items.size() <= SaleDocument::kMaximumItems);
     check(!(sale->paid < sale->total));

@@ -569,7 +569,7 @@ void TestEmulator::cancellationRefused_data()
     QTest::addColumn<QString>("keyChange"); // "" as sold, "digits" without CFe, "other" another key
     QTest::addColumn<QByteArray>("documentChange");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("key without prefix") << 1 << "digits" << QByteArray() << "07000";
+    QTest::newRow("key without prefix") << 1 << "digits" << QByteArray() << "07002";
     QTest::newRow("no sale") << 0 << "" << QByteArray() << "07002";
     QTest::newRow("another key") << 1 << "other" << QByteArray() << "07002";
     QTest::newRow("not the last sale") << 2 << "first" << QByteArray() << "07002";

@@ -1,0 +1,84 @@
+#include "cancellationvalidation.h"
+
+#include "cnpj.h"
+#include "xmltree.h"
+
+#include <libxml/tree.h>
+
+namespace satemu {
+
+namespace {
+
+    namespace G = LayoutGroup;
+    using namespace layout;
+
+    struct Schemas {
+        LayoutGroupSchema root, infCFe, ide, emit, dest, total;
+
+        Schemas()
+        {
+            ide = {G::CancellationIde,
+                   {satOnly("cUF"), satOnly("cNF"), satOnly("mod"), satOnly("nserieSAT"), satOnly("nCFe"),
+                    satOnly("dEmi"), satOnly("hEmi"), satOnly("cDV"), field("CNPJ", 1, 1, digits(14, 14)),
+                    field("signAC", 1, 1, text(1, 344)), satOnly("assinaturaQRCODE"),
+                    field("numeroCaixa", 1, 1, digits(3, 3))}};
+            // The device copies these from the sale being cancelled.
+            emit = {G::CancellationEmpty,
+                    {satOnly("CNPJ"), satOnly("xNome"), satOnly("xFant"), satOnly("enderEmit"), satOnly("IE"),
+                     satOnly("IM")}};
+            dest = {G::CancellationEmpty, {satOnly("CNPJ"), satOnly("CPF"), satOnly("xNome")}};
+            total = {G::CancellationEmpty, {satOnly("vCFe")}};
+            infCFe = {G::Cancellation,
+                      {group("ide", 1, 1, &ide), group("emit", 1, 1, &emit), group("dest", 1, 1, &dest),
+                       group("total", 1, 1, &total)}};
+            root = {G::Cancellation, {group("infCFe", 1, 1, &infCFe), satOnly("Signature")}};
+        }
+    };
+
+    const Schemas& schemas()
+    {
+        static const Schemas all;
+        return all;
+    }
+
+    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason)
+    {
+        out = rejection(group, fault, reason);
+        return false;
+    }
+
+    bool checkAttributes(const xmlNode* inf, Rejection& out)
+    {
+        for (const xmlAttr* a = inf->properties; a; a = a->next) {
+            const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
+            if (name == "Id" || name == "versao" || name == "versaoSB")
+                return fail(out, G::Cancellation, LayoutFault::DeviceField,
+                            "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
+            if (name != "chCanc")
+                return fail(out, G::Cancellation, LayoutFault::Unexpected,
+                            "infCFe/@" + name + " nao previsto no leiaute");
+        }
+        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>("chCanc")))
+            return fail(out, G::Cancellation, LayoutFault::Missing, "infCFe/@chCanc ausente");
+        const std::string key = attribute(inf, "chCanc");
+        if (key.size() != 47 || key.compare(0, 3, "CFe") != 0 || !isDigits(key.substr(3), 44, 44))
+            return fail(out, G::Cancellation, LayoutFault::Format,
+                        "infCFe/@chCanc deve ser CFe seguido dos 44 digitos da chave");
+        return true;
+    }
+
+} // namespace
+
+bool CancellationValidation::check(const _xmlDoc* document, Rejection& out)
+{
+    const xmlNode* root = document ? xmlDocGetRootElement(const_cast<xmlDoc*>(document)) : nullptr;
+    if (!isElement(root, "CFeCanc"))
+        return fail(out, G::Cancellation, LayoutFault::Unexpected,
+                    "elemento raiz " + elementName(root).substr(0, 40) + " nao previsto (deve ser CFeCanc)");
+    const xmlNode* inf = firstChild(root, "infCFe");
+    if (inf && !checkAttributes(inf, out))
+        return false;
+    return checkLayout(root, schemas().root, "", out);
+}
+
+} // namespace satemu

@@ -1,0 +1,108 @@
+#pragma once
+
+// A small reader of the device's data-entry layouts: each group lists its elements in the layout's order, how often
+// each may appear, which ones only the device fills, and the format of each field. Walking a document against it
+// gives the first fault in document order as a rejection code and a reason that names the field.
+//
+// Rejection codes are "1GGK": GG the layout group (LayoutGroup), K the kind of fault (LayoutFault).
+
+#include <string>
+#include <vector>
+
+struct _xmlNode;
+
+namespace satemu {
+
+// A refusal of a document sent by the application: the code for the answer's CCCC field and a plain ASCII reason.
+struct Rejection {
+    std::string code;
+    std::string reason;
+};
+
+enum class LayoutFault {
+    Missing = 1,
+    OutOfOrder = 2,
+    Unexpected = 3,
+    DeviceField = 4,
+    Repeated = 5,
+    Format = 6,
+    Domain = 7,
+    Values = 8,
+};
+
+namespace LayoutGroup {
+    enum : int {
+        Document = 0,
+        Ide = 1,
+        Emit = 2,
+        Dest = 3,
+        Entrega = 4,
+        Item = 5,
+        Icms = 6,
+        Pis = 7,
+        Cofins = 8,
+        Issqn = 9,
+        Total = 10,
+        Payment = 11,
+        InfAdic = 12,
+        Cancellation = 13,
+        CancellationIde = 14,
+        CancellationEmpty = 15,
+    };
+}
+
+Rejection rejection(int group, LayoutFault fault, const std::string& reason);
+
+// The schema pieces, kept apart: their short names read like the layout's own tables.
+namespace layout {
+
+    struct FieldFormat {
+        enum Type { None, Text, Digits, DigitsOf, Decimal, OneOf, Cnpj, Cpf, Cfop };
+        Type type = None;
+        int a = 0; // Text, Digits: minimum length; Decimal: integer digits
+        int b = 0; // Text, Digits: maximum length; Decimal: fewest decimals
+        int c = 0; // Decimal: most decimals
+        const char* values = nullptr; // OneOf, DigitsOf: the accepted values (lengths), separated by spaces
+    };
+
+    FieldFormat text(int minimum, int maximum);
+    FieldFormat digits(int minimum, int maximum);
+    FieldFormat digitsOf(const char* lengths);
+    FieldFormat decimal(int integerDigits, int fewestDecimals, int mostDecimals);
+    FieldFormat oneOf(const char* values);
+    FieldFormat cnpj();
+    FieldFormat cpf();
+    FieldFormat cfop();
+
+    // Empty when the text holds; otherwise the rule it breaks, with fault Format or Domain.
+    std::string checkFormat(const FieldFormat& format, const std::string& text, LayoutFault& fault);
+
+    struct LayoutGroupSchema;
+
+    struct LayoutElement {
+        const char* name;
+        int minimum;
+        int maximum;
+        bool deviceOnly;
+        FieldFormat format; // leaves
+        const LayoutGroupSchema* group; // groups; null for leaves
+        bool sameSlot; // an alternative of the previous element (a choice): shares its place and its occurrences
+    };
+
+    struct LayoutGroupSchema {
+        int code;
+        std::vector<LayoutElement> elements;
+    };
+
+    LayoutElement field(const char* name, int minimum, int maximum, FieldFormat format);
+    LayoutElement group(const char* name, int minimum, int maximum, const LayoutGroupSchema* schema);
+    LayoutElement orField(const char* name, FieldFormat format);
+    LayoutElement orGroup(const char* name, const LayoutGroupSchema* schema);
+    LayoutElement satOnly(const char* name);
+
+    // Checks the children of node against schema, recursively; path names node in reasons ("det[2]/prod").
+    bool checkLayout(const _xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out);
+
+} // namespace layout
+
+} // namespace satemu

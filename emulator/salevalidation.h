@@ -1,0 +1,20 @@
+#pragma once
+
+#include "layoutcheck.h"
+
+struct _xmlDoc;
+
+namespace satemu {
+
+// The sale document checked against the CF-e-SAT data-entry layout, as a device does before it reads any value:
+// versaoDadosEnt, the groups and fields in the layout's order, their formats and domains, and none of the fields
+// that only the device fills. The values that need arithmetic (payment against the total) are SaleDocument's.
+class SaleValidation {
+public:
+    static constexpr const char* kOldestVersion = "0.06";
+    static constexpr const char* kNewestVersion = "0.08";
+
+    static bool check(const _xmlDoc* document, Rejection& out);
+};
+
+} // namespace satemu
