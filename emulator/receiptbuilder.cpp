@@ -105,6 +105,21 @@ namespace {
             }
     }
 
+    // The application's comments and processing instructions are not part of the CF-e.
+    void removeComments(xmlNode* first)
+    {
+        for (xmlNode* node = first; node;) {
+            xmlNode* next = node->next;
+            if (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE) {
+                xmlUnlinkNode(node);
+                xmlFreeNode(node);
+            } else if (node->type == XML_ELEMENT_NODE) {
+                removeComments(node->children);
+            }
+            node = next;
+        }
+    }
+
     Decimal amountOf(const xmlNode* parent, const char* name, int decimals)
     {
         Decimal value;
@@ -141,6 +156,8 @@ namespace {
     // The taxpayer's registration replaces whatever the application sent in its place.
     void completeEmit(xmlDoc* doc, xmlNode* emit, const TaxpayerProfile& taxpayer)
     {
+        if (!emit)
+            return;
         setField(doc, emit, "xNome", taxpayer.name, kEmitOrder);
         setField(doc, emit, "xFant", taxpayer.tradeName, kEmitOrder);
         removeAll(emit, "enderEmit");
@@ -395,6 +412,7 @@ std::string ReceiptBuilder::issueSale(SaleDocument& sale, const Issue& issue)
     xmlDoc* doc = sale.tree();
     xmlNode* root = xmlDocGetRootElement(doc);
     xmlNode* inf = firstChild(root, "infCFe");
+    removeComments(doc->children);
     // The issued CF-e carries the layout's attributes only: versaoDadosEnt stays, as a device keeps it.
     xmlSetProp(inf, x("Id"), x(("CFe" + issue.key).c_str()));
     xmlSetProp(inf, x("versao"), x(kVersion));
