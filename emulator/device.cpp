@@ -718,6 +718,12 @@ void Device::contactTaxAuthority()
         m_state.memoryFirstKey.clear();
         m_state.memoryLastKey.clear();
     }
+    // An AC-SAT certificate is renewed by the tax authority itself, within its last 30 days.
+    if (m_state.certificateType == 1
+        && certificateExpiry() <= DateTime::fromSeconds(m_now.toSeconds() + 30 * 86400).date()) {
+        m_state.certificateIssuedAt = m_now.stamp();
+        log("Certificado AC-SAT renovado pela SEFAZ");
+    }
     const char* order = std::getenv("SAT_EMULADOR_BLOQUEIO_SEFAZ");
     const std::string ordered = order ? order : "";
     if ((ordered == "0" || ordered == "1" || ordered == "4") && std::stoi(ordered) != m_state.taxAuthorityBlock) {

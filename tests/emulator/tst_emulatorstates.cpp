@@ -572,6 +572,9 @@ void TestEmulatorStates::operationStates()
         qputenv("SAT_EMULADOR_AGORA", stampAfter(11 * 86400));
         break;
     case 4:
+        // Only an ICP-Brasil certificate runs out: the tax authority renews an AC-SAT one.
+        QCOMPARE(eeeee(AtivarSAT(++m_session, 3, kCode, kTaxpayer, 35)), QStringLiteral("04006"));
+        QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(++m_session, kCode, kCertificate)), QStringLiteral("05000"));
         qputenv("SAT_EMULADOR_AGORA", stampAfter((5 * 365 + 3) * 86400));
         break;
     case 5:
@@ -703,19 +706,32 @@ void TestEmulatorStates::icpBrasilActivation()
     QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(++m_session, kCode, kCertificate)), QStringLiteral("05002"));
 }
 
-// A renewal starts an expired device again; the device works meanwhile.
+// The tax authority renews an AC-SAT certificate over the link; an ICP-Brasil one needs the taxpayer's renewal,
+// which starts an expired device again.
 void TestEmulatorStates::certificateRenewal()
 {
     activate();
     associate();
-    const QByteArray expired = stampAfter((5 * 365 + 3) * 86400);
+    const QByteArray nearEnd = stampAfter((5 * 365 - 31) * 86400);
+    qputenv("SAT_EMULADOR_AGORA", nearEnd);
+    QCOMPARE(status().value(kCertificateIssued), QStringLiteral("20240315"));
+    const QByteArray renewal = stampAfter((5 * 365 - 29) * 86400);
+    qputenv("SAT_EMULADOR_AGORA", renewal);
+    QStringList fields = status();
+    QCOMPARE(fields.value(kCertificateIssued), QString::fromLatin1(renewal.left(8)));
+    QCOMPARE(fields.value(kOperationState), QStringLiteral("0"));
+
+    QCOMPARE(eeeee(AtivarSAT(++m_session, 3, kCode, kTaxpayer, 35)), QStringLiteral("04006"));
+    QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(++m_session, kCode, kCertificate)), QStringLiteral("05000"));
+    const QByteArray expired = stampAfter((10 * 365 - 29 + 3) * 86400);
     qputenv("SAT_EMULADOR_AGORA", expired);
     QCOMPARE(status().value(kOperationState), QStringLiteral("3"));
+    QVERIFY(sell().value(3).contains(QLatin1String("certificado digital vencido")));
     QCOMPARE(eeeee(AtivarSAT(++m_session, 3, "errado-1", kTaxpayer, 35)), QStringLiteral("04099"));
     QCOMPARE(eeeee(AtivarSAT(++m_session, 3, kCode, "11222333000181", 35)), QStringLiteral("04002"));
     QCOMPARE(eeeee(AtivarSAT(++m_session, 3, kCode, kTaxpayer, 35)), QStringLiteral("04006"));
     QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(++m_session, kCode, kCertificate)), QStringLiteral("05000"));
-    const QStringList fields = status();
+    fields = status();
     QCOMPARE(fields.value(kOperationState), QStringLiteral("0"));
     QCOMPARE(fields.value(kCertificateIssued), QString::fromLatin1(expired.left(8)));
     QCOMPARE(fields.value(kCertificateExpiry).left(4), QString::number(expired.left(4).toInt() + 5));
