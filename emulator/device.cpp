@@ -10,6 +10,7 @@
 #include "statefile.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace satemu {
@@ -113,30 +114,64 @@ Device::Device()
 Device::Reply Device::activate(int session, int subCommand, const char* activationCode, const char* cnpj, int uf)
 {
     return run("AtivarSAT", session, "04", [&] {
-        if (m_state.activated)
-            return reply(session, "04003", "SAT ja ativado");
         if (subCommand < 1 || subCommand > 3)
             return reply(session, "04099", "Subcomando invalido (use 1, 2 ou 3)");
         const std::string chosen = textOrEmpty(activationCode, 32);
+        const std::string taxpayer = textOrEmpty(cnpj, 14);
+        if (subCommand == 3)
+            return renewCertificate(session, chosen, taxpayer);
+        if (m_state.activated)
+            return reply(session, "04003", "SAT ja ativado");
         if (chosen.size() < 8 || chosen.size() > 32)
             return reply(session, "04099", "Codigo de ativacao deve ter de 8 a 32 caracteres");
-        const std::string taxpayer = textOrEmpty(cnpj, 14);
         if (!isValidCnpj(taxpayer))
             return reply(session, "04002", "SEFAZ nao reconhece este SAT (CNPJ invalido)");
         if (!isValidUf(uf))
             return reply(session, "04099", "Codigo da UF invalido");
+        if (!linkUp())
+            return reply(session, "04005", "Erro de comunicacao com a SEFAZ");
 
-        m_state.activated = true;
+        // The tax authority hands the taxpayer's registration over with the activation.
+        std::string profileError;
+        if (!TaxpayerProfile::fromEnvironment(m_state.taxpayer, profileError))
+            log("Perfil do contribuinte recusado (" + profileError + "); usado o perfil padrao", DeviceLog::kAlert);
         m_state.activationCode = chosen;
         m_state.taxpayerCnpj = taxpayer;
         m_state.uf = uf;
         m_state.certificateType = subCommand;
-        m_state.activatedAt = m_now.stamp();
         m_state.lastCommunication = m_now.stamp();
-        m_state.log.add(m_now, "SAT ativado para o CNPJ " + taxpayer + ", cUF " + std::to_string(uf));
-        return reply(session, "04000", "Ativado corretamente",
-                     {CertificateRequest::pem(taxpayer, kSerial, taxpayer + m_now.stamp())});
+        const std::string request = CertificateRequest::pem(taxpayer, kSerial, taxpayer + m_now.stamp());
+        if (subCommand == 2) {
+            // The device works once the certificate signed by an ICP-Brasil authority comes back.
+            m_state.icpRequestPending = true;
+            log("Requisicao de certificado ICP-Brasil gerada para o CNPJ " + taxpayer + ", cUF " + std::to_string(uf));
+            return reply(session, "04006", "CSR ICP-BRASIL criado com sucesso", {request});
+        }
+        m_state.activated = true;
+        m_state.icpRequestPending = false;
+        m_state.activatedAt = m_now.stamp();
+        m_state.certificateIssuedAt = m_now.stamp();
+        log("SAT ativado para o CNPJ " + taxpayer + ", cUF " + std::to_string(uf));
+        return reply(session, "04000", "Ativado corretamente", {request});
     });
+}
+
+// Subcommand 3: a new key pair and its request for an ICP-Brasil certificate; the device keeps working meanwhile.
+Device::Reply Device::renewCertificate(int session, const std::string& code, const std::string& taxpayer)
+{
+    if (!m_state.activated)
+        return reply(session, "04099", "SAT ainda nao ativado: use o subcomando 1 ou 2");
+    const Access granted = checkCode(code, m_state.activationCode);
+    if (granted != Access::Granted)
+        return reply(session, "04099", accessMessage(granted));
+    if (taxpayer != m_state.taxpayerCnpj)
+        return reply(session, "04002", "CNPJ difere do contribuinte ativado");
+    if (!linkUp())
+        return reply(session, "04005", "Erro de comunicacao com a SEFAZ");
+    m_state.icpRequestPending = true;
+    log("Requisicao de renovacao de certificado ICP-Brasil gerada");
+    return reply(session, "04006", "CSR ICP-BRASIL criado com sucesso",
+                 {CertificateRequest::pem(taxpayer, kSerial, "renovacao" + taxpayer + m_now.stamp())});
 }
 
 Device::Reply Device::associateSignature(int session, const char* activationCode, const char* cnpjs,
@@ -145,8 +180,7 @@ Device::Reply Device::associateSignature(int session, const char* activationCode
     return run("AssociarAssinatura", session, "13", [&] {
         const Access granted = access(activationCode, false);
         if (granted != Access::Granted)
-            return alertReply(session, granted == Access::WrongCode ? "13001" : "13099",
-                              granted == Access::WrongCode ? kInvalidCode : kNotActivated);
+            return alertReply(session, granted == Access::NotActivated ? "13099" : "13001", accessMessage(granted));
         const std::string joined = textOrEmpty(cnpjs, 28);
         if (!isDigits(joined, 28, 28))
             return alertReply(session, "13004", "CNPJvalue deve ter 28 digitos: software house e contribuinte");
@@ -159,12 +193,14 @@ Device::Reply Device::associateSignature(int session, const char* activationCode
         const std::string sign = textOrEmpty(signature, 344);
         if (sign.size() != 344 || !isBase64Text(sign))
             return alertReply(session, "13003", "Assinatura fora do padrao informado");
+        if (!linkUp())
+            return alertReply(session, "13002", "Erro de comunicacao com a SEFAZ");
 
         m_state.associated = true;
         m_state.softwareHouseCnpj = softwareHouse;
         m_state.signature = sign;
         m_state.lastCommunication = m_now.stamp();
-        m_state.log.add(m_now, "Assinatura do AC associada: software house " + softwareHouse);
+        log("Assinatura do AC associada: software house " + softwareHouse);
         return alertReply(session, "13000", "Assinatura do AC Registrada");
     });
 }
@@ -172,8 +208,9 @@ Device::Reply Device::associateSignature(int session, const char* activationCode
 Device::Reply Device::configureNetwork(int session, const char* activationCode, const char* document)
 {
     return run("ConfigurarInterfaceDeRede", session, "12", [&] {
-        if (access(activationCode, true) != Access::Granted)
-            return reply(session, "12001", kInvalidCode);
+        const Access granted = access(activationCode, true);
+        if (granted != Access::Granted)
+            return reply(session, "12001", accessMessage(granted));
         NetworkConfig config;
         std::string error;
         if (!document
@@ -181,9 +218,8 @@ Device::Reply Device::configureNetwork(int session, const char* activationCode, 
             return reply(session, "12002",
                          "Erro na configuracao (dados fora do padrao): " + (document ? error : "documento ausente"));
         m_state.network = config;
-        m_state.log.add(m_now,
-                        "Rede configurada: " + config.interfaceType + " " + config.lanType + ", proxy "
-                            + std::to_string(config.proxy));
+        log("Rede configurada: " + config.interfaceType + " " + config.lanType + ", proxy "
+            + std::to_string(config.proxy));
         return reply(session, "12000", "Rede Configurada");
     });
 }
@@ -194,7 +230,8 @@ Device::Reply Device::updateSoftware(int session, const char* activationCode)
         const Access granted = access(activationCode, false);
         if (granted != Access::Granted)
             return refusal(session, "14", granted, nullptr);
-        m_state.lastCommunication = m_now.stamp();
+        if (!linkUp())
+            return reply(session, "14003", "Erro na atualizacao: sem comunicacao com a SEFAZ");
         return reply(session, "14000", "Software atualizado com sucesso");
     });
 }
@@ -206,8 +243,12 @@ Device::Reply Device::changeActivationCode(int session, const char* activationCo
         if (!m_state.activated)
             return reply(session, "18099", kNotActivated);
         const std::string given = textOrEmpty(activationCode, 64);
-        if (option == 1 && given != m_state.activationCode)
-            return reply(session, "18001", kInvalidCode);
+        if (option == 1) {
+            const Access granted = checkCode(given, m_state.activationCode);
+            if (granted != Access::Granted)
+                return reply(session, "18001", accessMessage(granted));
+        }
+        // The emergency code is there for a forgotten code, so it neither counts as a wrong attempt nor is locked.
         if (option == 2 && given != kEmergencyCode)
             return reply(session, "18002", "Codigo de ativacao de emergencia incorreto");
         if (option != 1 && option != 2)
@@ -218,9 +259,9 @@ Device::Reply Device::changeActivationCode(int session, const char* activationCo
         if (chosen != textOrEmpty(confirmation, 33))
             return reply(session, "18099", "Novo codigo de ativacao e confirmacao nao conferem");
         m_state.activationCode = chosen;
-        m_state.log.add(m_now,
-                        option == 1 ? "Codigo de ativacao alterado"
-                                    : "Codigo de ativacao alterado com o codigo de emergencia");
+        m_state.wrongCodeAttempts = 0;
+        m_state.lockedUntil.clear();
+        log(option == 1 ? "Codigo de ativacao alterado" : "Codigo de ativacao alterado com o codigo de emergencia");
         return reply(session, "18000", "Codigo de ativacao alterado com sucesso");
     });
 }
@@ -228,15 +269,31 @@ Device::Reply Device::changeActivationCode(int session, const char* activationCo
 Device::Reply Device::communicateCertificate(int session, const char* activationCode, const char* certificate)
 {
     return run("ComunicarCertificadoICPBRASIL", session, "05", [&] {
-        const Access granted = access(activationCode, false);
+        // A device waiting for its first ICP-Brasil certificate already holds the code chosen at activation.
+        const bool awaitingActivation = !m_state.activated && m_state.icpRequestPending;
+        const Access granted = awaitingActivation ? checkCode(textOrEmpty(activationCode, 64), m_state.activationCode)
+                                                  : access(activationCode, false);
         if (granted != Access::Granted)
-            return refusal(session, "05", granted, nullptr);
+            return reply(session, granted == Access::NotActivated ? "05099" : "05001", accessMessage(granted));
+        if (!m_state.icpRequestPending)
+            return reply(
+                session, "05002",
+                "Certificado nao solicitado: gere antes a requisicao ICP-Brasil (AtivarSAT, subcomando 2 ou 3)");
         const size_t limit = 64 * 1024;
         if (!certificate || boundedLength(certificate, limit) > limit || !isCertificate(certificate))
             return reply(session, "05003", "Certificado invalido");
+        m_state.icpRequestPending = false;
         m_state.icpCertificate = true;
+        m_state.certificateType = 2;
+        m_state.certificateIssuedAt = m_now.stamp();
         m_state.lastCommunication = m_now.stamp();
-        m_state.log.add(m_now, "Certificado ICP-Brasil instalado");
+        if (awaitingActivation) {
+            m_state.activated = true;
+            m_state.activatedAt = m_now.stamp();
+            log("SAT ativado com certificado ICP-Brasil para o CNPJ " + m_state.taxpayerCnpj);
+        } else {
+            log("Certificado ICP-Brasil instalado");
+        }
         return reply(session, "05000", "Certificado transmitido com sucesso");
     });
 }
@@ -247,6 +304,11 @@ Device::Reply Device::endToEndTest(int session, const char* activationCode, cons
         const Access granted = access(activationCode, false);
         if (granted != Access::Granted)
             return refusal(session, "09", granted, "09002");
+        if (!linkUp())
+            return reply(session, "09099", "Erro de comunicacao com a SEFAZ");
+        const OperationState operation = operationState();
+        if (operation == BlockedByTaxAuthority || operation == BlockedForDeactivation)
+            return reply(session, "09099", "SAT bloqueado pela SEFAZ");
         std::string error = "documento ausente";
         const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
         std::unique_ptr<SaleDocument> sale = document ? SaleDocument::parse(document, size, error) : nullptr;
@@ -257,10 +319,15 @@ Device::Reply Device::endToEndTest(int session, const char* activationCode, cons
         const int number = nextReceiptNumber();
         int randomCode = 0;
         const std::string key = issueKey(sale->issuerCnpj, number, randomCode);
-        ReceiptBuilder::Issue issue {
-            key, m_now, m_state.uf, number, randomCode, kSerial, ReceiptBuilder::qrCodeSignature(key)};
+        ReceiptBuilder::Issue issue {key,
+                                     m_now,
+                                     m_state.uf,
+                                     number,
+                                     randomCode,
+                                     kSerial,
+                                     ReceiptBuilder::qrCodeSignature(key),
+                                     m_state.taxpayer};
         const std::string receipt = ReceiptBuilder::issueSale(*sale, issue);
-        m_state.lastCommunication = m_now.stamp();
         char numberText[8];
         std::snprintf(numberText, sizeof numberText, "%06d", number);
         return reply(session, "09000", "Emitido com sucesso",
@@ -274,8 +341,12 @@ Device::Reply Device::block(int session, const char* activationCode)
         const Access granted = access(activationCode, false);
         if (granted != Access::Granted)
             return refusal(session, "16", granted, nullptr);
-        if (m_state.blocked)
+        const OperationState operation = operationState();
+        if (m_state.blocked || operation == BlockedByTaxAuthority || operation == BlockedForDeactivation)
             return reply(session, "16002", "Equipamento SAT ja esta bloqueado");
+        // The taxpayer's block goes through the tax authority.
+        if (!linkUp())
+            return reply(session, "16003", "Erro de comunicacao com a SEFAZ");
         m_state.blocked = true;
         return reply(session, "16000", "Equipamento SAT bloqueado com sucesso");
     });
@@ -287,8 +358,21 @@ Device::Reply Device::unblock(int session, const char* activationCode)
         const Access granted = access(activationCode, false);
         if (granted != Access::Granted)
             return refusal(session, "17", granted, nullptr);
-        if (!m_state.blocked)
+        switch (operationState()) {
+        case Unblocked:
             return reply(session, "17005", "Equipamento SAT ja esta desbloqueado");
+        case BlockedByTaxAuthority:
+            return reply(session, "17002", "SAT bloqueado pela SEFAZ: so a SEFAZ pode desbloquear");
+        case BlockedForDeactivation:
+            return reply(session, "17002", "SAT bloqueado para desativacao pela SEFAZ: nao pode ser desbloqueado");
+        case AutonomousBlock:
+            return reply(session, "17004",
+                         "Bloqueio autonomo (" + autonomousBlockReason() + "): termina sozinho quando a causa acaba");
+        case BlockedByTaxpayer:
+            break;
+        }
+        if (!linkUp())
+            return reply(session, "17003", "Erro de comunicacao com a SEFAZ");
         m_state.blocked = false;
         return reply(session, "17000", "Equipamento SAT desbloqueado com sucesso");
     });
@@ -302,8 +386,9 @@ Device::Reply Device::queryState(int session)
 Device::Reply Device::queryOperationalStatus(int session, const char* activationCode)
 {
     return run("ConsultarStatusOperacional", session, "10", [&] {
-        if (access(activationCode, true) != Access::Granted)
-            return reply(session, "10001", kInvalidCode);
+        const Access granted = access(activationCode, true);
+        if (granted != Access::Granted)
+            return reply(session, "10001", accessMessage(granted));
         return reply(session, "10000", "Resposta com Sucesso", statusFields());
     });
 }
@@ -333,8 +418,20 @@ Device::Reply Device::sendSale(int session, const char* activationCode, const ch
             return alertReply(session, "06002", kNotActivated);
         if (granted == Access::WrongCode)
             return alertReply(session, "06001", kInvalidCode);
-        if (m_state.blocked)
+        if (granted == Access::Locked)
+            return alertReply(session, "06009", accessMessage(granted));
+        switch (operationState()) {
+        case BlockedByTaxAuthority:
+            return alertReply(session, "06007", "SAT bloqueado pela SEFAZ");
+        case BlockedForDeactivation:
+            return alertReply(session, "06007", "SAT bloqueado pela SEFAZ para desativacao");
+        case BlockedByTaxpayer:
             return alertReply(session, "06006", "SAT bloqueado pelo contribuinte");
+        case AutonomousBlock:
+            return alertReply(session, "06008", "SAT em bloqueio autonomo: " + autonomousBlockReason());
+        case Unblocked:
+            break;
+        }
         if (!m_state.associated)
             return alertReply(session, "06003", "SAT nao vinculado ao AC");
         const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
@@ -353,20 +450,23 @@ Device::Reply Device::sendSale(int session, const char* activationCode, const ch
         int randomCode = 0;
         const std::string key = issueKey(sale->issuerCnpj, number, randomCode);
         const std::string qrCode = ReceiptBuilder::qrCodeSignature(key);
-        const ReceiptBuilder::Issue issue {key, m_now, m_state.uf, number, randomCode, kSerial, qrCode};
+        const ReceiptBuilder::Issue issue {key,        m_now,   m_state.uf, number,
+                                           randomCode, kSerial, qrCode,     m_state.taxpayer};
         const std::string receipt = ReceiptBuilder::issueSale(*sale, issue);
+        keepInMemory(key, receipt.size());
 
         m_state.receiptNumber = number;
         m_state.lastKey = key;
         m_state.lastIssuedAt = m_now.stamp();
-        m_state.lastCommunication = m_now.stamp();
         m_state.hasLastSale = true;
         m_state.saleKey = key;
         m_state.saleIssuedAt = m_now.stamp();
         m_state.saleTotal = sale->total.format(2);
         m_state.saleCustomer = sale->customerId;
         m_state.saleCashRegister = sale->cashRegister;
-        m_state.log.add(m_now, "CF-e emitido: CFe" + key + ", total " + m_state.saleTotal);
+        m_state.saleIssuerIe = ReceiptBuilder::issuerField(*sale, "IE").substr(0, 14);
+        m_state.saleIssuerIm = ReceiptBuilder::issuerField(*sale, "IM").substr(0, 15);
+        log("CF-e emitido: CFe" + key + ", total " + m_state.saleTotal);
         writeCancellationTemplate();
         return alertReply(
             session, "06000", "Emitido com sucesso + conteudo notas",
@@ -382,8 +482,20 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
             return alertReply(session, "07099", kNotActivated);
         if (granted == Access::WrongCode)
             return alertReply(session, "07001", kInvalidCode);
-        if (m_state.blocked)
+        if (granted == Access::Locked)
+            return alertReply(session, "07006", accessMessage(granted));
+        switch (operationState()) {
+        case BlockedByTaxAuthority:
+            return alertReply(session, "07004", "SAT bloqueado pela SEFAZ");
+        case BlockedForDeactivation:
+            return alertReply(session, "07004", "SAT bloqueado pela SEFAZ para desativacao");
+        case BlockedByTaxpayer:
             return alertReply(session, "07003", "SAT bloqueado pelo contribuinte");
+        case AutonomousBlock:
+            return alertReply(session, "07005", "SAT em bloqueio autonomo: " + autonomousBlockReason());
+        case Unblocked:
+            break;
+        }
         if (!m_state.hasLastSale)
             return alertReply(session, "07002", "Cupom invalido: nao ha venda a cancelar");
         std::string given = textOrEmpty(key, 48);
@@ -417,7 +529,8 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
         int randomCode = 0;
         const std::string newKey = issueKey(m_state.taxpayerCnpj, number, randomCode);
         const std::string qrCode = ReceiptBuilder::qrCodeSignature(newKey);
-        const ReceiptBuilder::Issue issue {newKey, m_now, m_state.uf, number, randomCode, kSerial, qrCode};
+        const ReceiptBuilder::Issue issue {newKey,     m_now,   m_state.uf, number,
+                                           randomCode, kSerial, qrCode,     m_state.taxpayer};
         const ReceiptBuilder::Cancellation cancelled {given,
                                                       issued,
                                                       m_state.taxpayerCnpj,
@@ -425,22 +538,26 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
                                                       m_state.signature,
                                                       cancellation.cashRegister,
                                                       m_state.saleCustomer,
-                                                      m_state.saleTotal};
+                                                      m_state.saleTotal,
+                                                      m_state.saleIssuerIe,
+                                                      m_state.saleIssuerIm};
         const std::string receipt = ReceiptBuilder::issueCancellation(cancelled, issue);
+        keepInMemory(newKey, receipt.size());
         const std::string total = m_state.saleTotal;
         const std::string customer = m_state.saleCustomer;
 
         m_state.receiptNumber = number;
         m_state.lastKey = newKey;
         m_state.lastIssuedAt = m_now.stamp();
-        m_state.lastCommunication = m_now.stamp();
         m_state.hasLastSale = false;
         m_state.saleKey.clear();
         m_state.saleIssuedAt.clear();
         m_state.saleTotal.clear();
         m_state.saleCustomer.clear();
         m_state.saleCashRegister.clear();
-        m_state.log.add(m_now, "CF-e CFe" + given + " cancelado pelo CF-e CFe" + newKey);
+        m_state.saleIssuerIe.clear();
+        m_state.saleIssuerIm.clear();
+        log("CF-e CFe" + given + " cancelado pelo CF-e CFe" + newKey);
         removeCancellationTemplate();
         return alertReply(session, "07000", "Cupom cancelado com sucesso + conteudo CF-eSAT cancelado",
                           {encodeBase64(receipt), m_now.stamp(), "CFe" + newKey, total, customer, qrCode});
@@ -450,8 +567,9 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
 Device::Reply Device::extractLog(int session, const char* activationCode)
 {
     return run("ExtrairLogs", session, "15", [&] {
-        if (access(activationCode, true) != Access::Granted)
-            return reply(session, "15001", kInvalidCode);
+        const Access granted = access(activationCode, true);
+        if (granted != Access::Granted)
+            return reply(session, "15001", accessMessage(granted));
         return reply(session, "15000", "Transferencia completa", {encodeBase64(m_state.log.text())});
     });
 }
@@ -481,9 +599,10 @@ Device::Reply Device::run(const char* function, int session, const char* family,
     prepare();
     const bool validSession = session >= 0 && session <= 999999;
     Reply result = validSession ? body() : reply(session, code(family, 99), "Numero de sessao invalido");
-    m_state.log.add(m_now,
-                    std::string(function) + " sessao " + std::to_string(session) + ": " + result.code + " "
-                        + result.message);
+    contactTaxAuthority();
+    const bool succeeded = (result.code.size() == 5 && result.code.compare(2, 3, "000") == 0) || result.code == "04006";
+    log(std::string(function) + " sessao " + std::to_string(session) + ": " + result.code + " " + result.message,
+        succeeded ? DeviceLog::kInfo : DeviceLog::kAlert);
     if (storeAnswer && validSession)
         m_state.sessions.put(session, result.answer);
     save();
@@ -494,24 +613,24 @@ void Device::prepare()
 {
     m_now = DateTime::now();
     const std::string path = StateFile::pathFromEnvironment();
-    if (m_loaded && path == m_path)
-        return;
-    m_path = path;
-    m_loaded = true;
-    m_state = DeviceState();
-    m_saveError.clear();
-    std::string note;
-    switch (StateFile::load(path, m_state, m_now.stamp(), note)) {
-    case StateFile::Outcome::Loaded:
-        break;
-    case StateFile::Outcome::Missing:
-        m_state.log.add(m_now, "SAT de fabrica; estado em " + path);
-        break;
-    case StateFile::Outcome::SetAside:
+    if (!m_loaded || path != m_path) {
+        m_path = path;
+        m_loaded = true;
         m_state = DeviceState();
-        m_state.log.add(m_now, note);
-        break;
+        m_saveError.clear();
+        std::string note;
+        const StateFile::Outcome outcome = StateFile::load(path, m_state, m_now.stamp(), note);
+        if (outcome == StateFile::Outcome::SetAside)
+            m_state = DeviceState();
+        if (outcome == StateFile::Outcome::Missing)
+            log("SAT de fabrica");
+        else if (outcome == StateFile::Outcome::SetAside)
+            log(note, DeviceLog::kError);
+        if (const int leftovers = StateFile::removeLeftovers(path))
+            log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
+                DeviceLog::kAlert);
     }
+    contactTaxAuthority();
 }
 
 void Device::save()
@@ -522,26 +641,163 @@ void Device::save()
     } else if (error != m_saveError) {
         // Noted once per cause; the device keeps working from memory.
         m_saveError = error;
-        m_state.log.add(m_now, "Falha ao gravar o estado: " + error);
+        log("Falha ao gravar o estado: " + error, DeviceLog::kError);
     }
 }
 
-Device::Access Device::access(const char* activationCode, bool allowedBeforeActivation) const
+Device::Access Device::access(const char* activationCode, bool allowedBeforeActivation)
 {
     const std::string given = textOrEmpty(activationCode, 64);
     if (m_state.activated)
-        return given == m_state.activationCode ? Access::Granted : Access::WrongCode;
+        return checkCode(given, m_state.activationCode);
     if (!allowedBeforeActivation)
         return Access::NotActivated;
     return given == kFactoryCode ? Access::Granted : Access::WrongCode;
 }
 
+// Wrong codes in a row lock every function that takes the code for a while, even with the right code then.
+Device::Access Device::checkCode(const std::string& given, const std::string& expected)
+{
+    DateTime until;
+    if (!m_state.lockedUntil.empty() && DateTime::parse(m_state.lockedUntil, until)) {
+        if (m_now.toSeconds() < until.toSeconds())
+            return Access::Locked;
+        m_state.lockedUntil.clear();
+        m_state.wrongCodeAttempts = 0;
+        log("Fim do bloqueio por codigo de ativacao incorreto");
+    }
+    if (given == expected) {
+        m_state.wrongCodeAttempts = 0;
+        return Access::Granted;
+    }
+    if (++m_state.wrongCodeAttempts >= kWrongCodesBeforeLock) {
+        m_state.lockedUntil = DateTime::fromSeconds(m_now.toSeconds() + kLockSeconds).stamp();
+        log("SAT bloqueado ate " + m_state.lockedUntil + " depois de " + std::to_string(m_state.wrongCodeAttempts)
+                + " codigos de ativacao incorretos",
+            DeviceLog::kAlert);
+    }
+    return Access::WrongCode;
+}
+
+const char* Device::accessMessage(Access granted)
+{
+    switch (granted) {
+    case Access::Granted:
+        return "";
+    case Access::NotActivated:
+        return kNotActivated;
+    case Access::WrongCode:
+        return kInvalidCode;
+    case Access::Locked:
+        break;
+    }
+    return "SAT temporariamente bloqueado: numero de tentativas de codigo de ativacao ultrapassado";
+}
+
 // Functions whose table has no "not activated" code answer xx099 with the reason.
 Device::Reply Device::refusal(int session, const char* family, Access granted, const char* notActivatedCode)
 {
-    if (granted == Access::WrongCode)
-        return reply(session, code(family, 1), kInvalidCode);
+    if (granted != Access::NotActivated)
+        return reply(session, code(family, 1), accessMessage(granted));
     return reply(session, notActivatedCode ? notActivatedCode : code(family, 99), kNotActivated);
+}
+
+bool Device::linkUp() const
+{
+    const char* link = std::getenv("SAT_EMULADOR_SEFAZ");
+    return !link || std::strcmp(link, "0") != 0;
+}
+
+// With the link up an activated device reaches the tax authority on every command: it transmits the working
+// memory and takes the block or unblock the trainer ordered on the authority's behalf.
+void Device::contactTaxAuthority()
+{
+    if (!m_state.activated || !linkUp())
+        return;
+    m_state.lastCommunication = m_now.stamp();
+    if (m_state.memoryCount > 0) {
+        log("Transmitidos a SEFAZ " + std::to_string(m_state.memoryCount) + " CF-e, de CFe" + m_state.memoryFirstKey
+            + " a CFe" + m_state.memoryLastKey);
+        m_state.lastTransmission = m_now.stamp();
+        m_state.memoryCount = 0;
+        m_state.memoryUsedKb = 0;
+        m_state.memoryFirstKey.clear();
+        m_state.memoryLastKey.clear();
+    }
+    // An AC-SAT certificate is renewed by the tax authority itself, within its last 30 days.
+    if (m_state.certificateType == 1
+        && certificateExpiry() <= DateTime::fromSeconds(m_now.toSeconds() + 30 * 86400).date()) {
+        m_state.certificateIssuedAt = m_now.stamp();
+        log("Certificado AC-SAT renovado pela SEFAZ");
+    }
+    const char* order = std::getenv("SAT_EMULADOR_BLOQUEIO_SEFAZ");
+    const std::string ordered = order ? order : "";
+    if ((ordered == "0" || ordered == "1" || ordered == "4") && std::stoi(ordered) != m_state.taxAuthorityBlock) {
+        m_state.taxAuthorityBlock = std::stoi(ordered);
+        log(ordered == "0"       ? "SEFAZ desbloqueou o SAT"
+                : ordered == "1" ? "SEFAZ bloqueou o SAT"
+                                 : "SEFAZ bloqueou o SAT para desativacao",
+            ordered == "0" ? DeviceLog::kInfo : DeviceLog::kAlert);
+    }
+}
+
+void Device::keepInMemory(const std::string& key, size_t bytes)
+{
+    if (m_state.memoryCount == 0)
+        m_state.memoryFirstKey = key;
+    m_state.memoryLastKey = key;
+    ++m_state.memoryCount;
+    m_state.memoryUsedKb += static_cast<int64_t>((bytes + 1023) / 1024);
+}
+
+Device::OperationState Device::operationState() const
+{
+    if (!m_state.activated)
+        return Unblocked;
+    if (m_state.taxAuthorityBlock == 4)
+        return BlockedForDeactivation;
+    if (m_state.taxAuthorityBlock == 1)
+        return BlockedByTaxAuthority;
+    if (m_state.blocked)
+        return BlockedByTaxpayer;
+    return autonomousBlockReason().empty() ? Unblocked : AutonomousBlock;
+}
+
+std::string Device::autonomousBlockReason() const
+{
+    if (!m_state.activated)
+        return {};
+    DateTime contact;
+    if (DateTime::parse(m_state.lastCommunication, contact)
+        && m_now.toSeconds() - contact.toSeconds() > int64_t(kMaximumDaysWithoutContact) * 86400)
+        return "sem comunicacao com a SEFAZ ha mais de " + std::to_string(kMaximumDaysWithoutContact) + " dias";
+    if (m_now.date() > certificateExpiry())
+        return "certificado digital vencido em " + certificateExpiry();
+    if (m_state.memoryUsedKb * 100 >= m_state.memoryTotalKb * kMemoryFullPercent)
+        return "memoria de trabalho cheia";
+    return {};
+}
+
+std::string Device::certificateExpiry() const
+{
+    const std::string& issued = m_state.certificateIssuedAt.empty() ? m_state.activatedAt : m_state.certificateIssuedAt;
+    return dateAfterYears(issued, kCertificateYears);
+}
+
+// The log leaves the computer: it names files, never where they are.
+std::string Device::hidePaths(const std::string& text) const
+{
+    std::string out = text;
+    const std::string directory = StateFile::siblingPath(m_path, "");
+    if (directory.size() > 1)
+        for (size_t at = out.find(directory); at != std::string::npos; at = out.find(directory, at))
+            out.erase(at, directory.size());
+    return out;
+}
+
+void Device::log(const std::string& text, const char* level)
+{
+    m_state.log.add(m_now, hidePaths(text), level);
 }
 
 Device::Reply Device::reply(int session, const std::string& eeeee, const std::string& message,
@@ -564,12 +820,25 @@ Device::Reply Device::alertReply(int session, const std::string& eeeee, const st
     return Reply {answer, eeeee, text};
 }
 
+// The clock's battery runs down with the device's age: the emulator's own rule, so that the days passed with
+// SAT_EMULADOR_AGORA show on it.
+std::string Device::batteryLevel() const
+{
+    DateTime since;
+    if (!DateTime::parse(m_state.activatedAt, since))
+        return "ALTO";
+    const int64_t years = (m_now.toSeconds() - since.toSeconds()) / (365 * 86400);
+    return years < 3 ? "ALTO" : years < 5 ? "MEDIO" : "BAIXO";
+}
+
 std::vector<std::string> Device::statusFields() const
 {
     const NetworkConfig& network = m_state.network;
     // DHCP and PPPoE addresses come from an emulated lease.
     const bool leased = network.lanType != "IPFIX";
-    const std::string activated = m_state.activatedAt;
+    const std::string certificate
+        = m_state.certificateIssuedAt.empty() ? m_state.activatedAt : m_state.certificateIssuedAt;
+    const auto orZero = [](const std::string& value, const char* zero) { return value.empty() ? zero : value; };
     std::vector<std::string> fields = {
         kSerial,
         network.lanType,
@@ -579,21 +848,21 @@ std::vector<std::string> Device::statusFields() const
         leased ? "192.168.000.001" : network.gateway,
         leased ? "192.168.000.001" : network.dns1,
         leased ? "008.008.008.008" : network.dns2,
-        "CONECTADO",
-        "ALTO",
-        "4194304 KB",
-        std::to_string(m_state.receiptNumber * 4) + " KB",
+        linkUp() ? "CONECTADO" : "NAO_CONECTADO",
+        batteryLevel(),
+        std::to_string(m_state.memoryTotalKb) + " KB",
+        std::to_string(m_state.memoryUsedKb) + " KB",
         m_now.stamp(),
         "01.00.00",
         "00.07",
-        m_state.lastKey.empty() ? kZeroKey : m_state.lastKey,
-        kZeroKey,
-        kZeroKey,
-        m_state.lastIssuedAt.empty() ? kZeroStamp : m_state.lastIssuedAt,
-        m_state.lastCommunication.empty() ? kZeroStamp : m_state.lastCommunication,
-        activated.empty() ? "00000000" : activated.substr(0, 8),
-        dateAfterYears(activated, 5),
-        m_state.blocked ? "2" : "0",
+        orZero(m_state.lastKey, kZeroKey),
+        orZero(m_state.memoryFirstKey, kZeroKey),
+        orZero(m_state.memoryLastKey, kZeroKey),
+        orZero(m_state.lastTransmission, kZeroStamp),
+        orZero(m_state.lastCommunication, kZeroStamp),
+        certificate.empty() ? "00000000" : certificate.substr(0, 8),
+        certificateExpiry(),
+        std::to_string(static_cast<int>(operationState())),
     };
     for (std::string& value : fields)
         value = singleLine(value);
@@ -643,7 +912,7 @@ void Device::writeCancellationTemplate()
           "</CFeCanc>\n";
     std::string error;
     if (!StateFile::writeAtomically(StateFile::siblingPath(m_path, kCancellationFileName), document, error))
-        m_state.log.add(m_now, "Falha ao gravar o cancelamento pronto: " + error);
+        log("Falha ao gravar o cancelamento pronto: " + error, DeviceLog::kError);
 }
 
 void Device::removeCancellationTemplate()

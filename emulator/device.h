@@ -7,12 +7,19 @@
 //
 //   prepare()   read the clock (DateTime::now, SAT_EMULADOR_AGORA) and, when the state file's path changed since
 //               the last call, load the state (StateFile: a missing file means a factory device, an unreadable
-//               one is set aside)
+//               one is set aside, temporary files of a killed writer are removed); then reach the tax authority
+//               when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working memory, take its orders
+//               (SAT_EMULADOR_BLOQUEIO_SEFAZ)
 //   body        check the session number and the activation code, read the document (SaleDocument,
 //               CancellationDocument, NetworkConfig), change DeviceState, build the answer
 //               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
-//   finish()    add a line to the device log, keep the answer for the session query (SessionStore) and write the
-//               state file
+//   finish()    reach the tax authority again (what was just issued leaves at once when the link is up), add a
+//               line to the device log, keep the answer for the session query (SessionStore) and write the state
+//               file
+//
+// The operation state (ESTADO_OPERACAO) is worked out from the state on every call: blocked for deactivation (4)
+// or by the tax authority (1) as it ordered, by the taxpayer (2), autonomously (3: no contact for longer than
+// kMaximumDaysWithoutContact, certificate expired, working memory full), else unblocked (0).
 //
 // Answers are pipe-separated: "numeroSessao|EEEEE|mensagem|cod|mensagemSEFAZ" and each function's extra fields;
 // the association, the sale and the cancellation carry an alert code CCCC after EEEEE. Messages are plain ASCII.
@@ -42,6 +49,19 @@ public:
     static constexpr const char* kSerial = "900000001";
     static constexpr const char* kCancellationFileName = "cancelamento-ultima-venda.xml";
     static constexpr int kCancellationWindowSeconds = 30 * 60;
+    static constexpr int kMaximumDaysWithoutContact = 10;
+    static constexpr int kWrongCodesBeforeLock = 3;
+    static constexpr int kLockSeconds = 30 * 60;
+    static constexpr int kMemoryFullPercent = 95;
+    static constexpr int kCertificateYears = 5;
+
+    enum OperationState {
+        Unblocked = 0,
+        BlockedByTaxAuthority = 1,
+        BlockedByTaxpayer = 2,
+        AutonomousBlock = 3,
+        BlockedForDeactivation = 4
+    };
 
     Device();
 
@@ -68,19 +88,31 @@ public:
     std::string statePath();
 
 private:
-    enum class Access { Granted, NotActivated, WrongCode };
+    enum class Access { Granted, NotActivated, WrongCode, Locked };
 
+    Reply renewCertificate(int session, const std::string& code, const std::string& taxpayer);
     Reply run(const char* function, int session, const char* family, const std::function<Reply()>& body,
               bool storeAnswer = true);
     void prepare();
     void save();
-    Access access(const char* code, bool allowedBeforeActivation) const;
+    Access access(const char* code, bool allowedBeforeActivation);
+    Access checkCode(const std::string& given, const std::string& expected);
+    static const char* accessMessage(Access access);
+    bool linkUp() const;
+    void contactTaxAuthority();
+    void keepInMemory(const std::string& key, size_t bytes);
+    OperationState operationState() const;
+    std::string autonomousBlockReason() const;
+    std::string certificateExpiry() const;
+    std::string hidePaths(const std::string& text) const;
+    void log(const std::string& text, const char* level = DeviceLog::kInfo);
     Reply refusal(int session, const char* family, Access access, const char* notActivatedCode);
     Reply reply(int session, const std::string& code, const std::string& message,
                 const std::vector<std::string>& extra = {}) const;
     Reply alertReply(int session, const std::string& code, const std::string& message,
                      const std::vector<std::string>& extra = {}) const;
     std::vector<std::string> statusFields() const;
+    std::string batteryLevel() const;
     int nextReceiptNumber() const;
     std::string issueKey(const std::string& issuerCnpj, int receiptNumber, int& randomCode);
     void writeCancellationTemplate();

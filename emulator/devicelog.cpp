@@ -2,9 +2,9 @@
 
 namespace satemu {
 
-void DeviceLog::add(const DateTime& when, const std::string& text)
+void DeviceLog::add(const DateTime& when, const std::string& text, const char* level)
 {
-    std::string line = when.stamp() + "|SAT|info|";
+    std::string line = when.stamp() + "|SAT|" + level + "|";
     for (size_t i = 0; i < text.size() && i < kMaximumLineText; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         line += c < 0x20 || c > 0x7e ? ' ' : static_cast<char>(c);

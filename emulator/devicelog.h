@@ -8,14 +8,19 @@
 
 namespace satemu {
 
-// The device's own log: one line per event, "AAAAMMDDhhmmss|SAT|info|text", the oldest lines dropped once the
-// whole exceeds kMaximumBytes.
+// The device's own log: one line per event, "AAAAMMDDhhmmss|SAT|nivel|text", the oldest lines dropped once the
+// whole exceeds kMaximumBytes. The level is "info" for what went as asked, "alerta" for a refusal or a block and
+// "erro" for a fault of the device itself (its state could not be read or written).
 class DeviceLog {
 public:
     static constexpr size_t kMaximumBytes = 64 * 1024;
     static constexpr size_t kMaximumLineText = 400;
 
-    void add(const DateTime& when, const std::string& text);
+    static constexpr const char* kInfo = "info";
+    static constexpr const char* kAlert = "alerta";
+    static constexpr const char* kError = "erro";
+
+    void add(const DateTime& when, const std::string& text, const char* level = kInfo);
     // Restores a line read back from the state file, as it was written.
     void restore(const std::string& line);
     void clear();

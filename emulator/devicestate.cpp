@@ -79,6 +79,14 @@ namespace {
         return true;
     }
 
+    bool readKb(const std::string& text, int64_t& out)
+    {
+        if (!isDigits(text, 1, 12))
+            return false;
+        out = std::stoll(text);
+        return true;
+    }
+
     bool isStampOrEmpty(const std::string& text)
     {
         DateTime ignored;
@@ -112,6 +120,20 @@ std::string DeviceState::serialise() const
     put("cnpjSoftwareHouse", softwareHouseCnpj);
     put("assinaturaAC", signature);
     put("bloqueado", blocked ? "1" : "0");
+    put("bloqueioSefaz", std::to_string(taxAuthorityBlock));
+    put("certificadoIcpPendente", icpRequestPending ? "1" : "0");
+    put("certificadoEmissao", certificateIssuedAt);
+    put("contribuinte.xNome", taxpayer.name);
+    put("contribuinte.xFant", taxpayer.tradeName);
+    put("contribuinte.xLgr", taxpayer.street);
+    put("contribuinte.nro", taxpayer.number);
+    put("contribuinte.xCpl", taxpayer.complement);
+    put("contribuinte.xBairro", taxpayer.district);
+    put("contribuinte.xMun", taxpayer.city);
+    put("contribuinte.CEP", taxpayer.cep);
+    put("contribuinte.cRegTrib", taxpayer.regime);
+    put("tentativasCodigo", std::to_string(wrongCodeAttempts));
+    put("bloqueioCodigoAte", lockedUntil);
     put("rede.tipoInter", network.interfaceType);
     put("rede.SSID", network.ssid);
     put("rede.seg", network.security);
@@ -133,12 +155,20 @@ std::string DeviceState::serialise() const
     put("ultimaChave", lastKey);
     put("ultimaEmissao", lastIssuedAt);
     put("ultimaComunicacao", lastCommunication);
+    put("ultimaTransmissao", lastTransmission);
+    put("memoria.cupons", std::to_string(memoryCount));
+    put("memoria.usadaKB", std::to_string(memoryUsedKb));
+    put("memoria.totalKB", std::to_string(memoryTotalKb));
+    put("memoria.primeira", memoryFirstKey);
+    put("memoria.ultima", memoryLastKey);
     put("vendaPendente", hasLastSale ? "1" : "0");
     put("venda.chave", saleKey);
     put("venda.emissao", saleIssuedAt);
     put("venda.total", saleTotal);
     put("venda.cliente", saleCustomer);
     put("venda.caixa", saleCashRegister);
+    put("venda.IE", saleIssuerIe);
+    put("venda.IM", saleIssuerIm);
     for (const auto& entry : sessions.entries())
         out += "sessao=" + std::to_string(entry.first) + " " + escape(entry.second) + "\n";
     for (const std::string& line : log.lines())
@@ -171,6 +201,23 @@ bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& 
         {"cnpjSoftwareHouse", textField(state.softwareHouseCnpj, isCnpjOrEmpty)},
         {"assinaturaAC", textField(state.signature, atMost(344))},
         {"bloqueado", [&](const std::string& v) { return readBool(v, state.blocked); }},
+        {"bloqueioSefaz",
+         [&](const std::string& v) {
+             return (v == "0" || v == "1" || v == "4") && readInt(v, 0, 4, state.taxAuthorityBlock);
+         }},
+        {"certificadoIcpPendente", [&](const std::string& v) { return readBool(v, state.icpRequestPending); }},
+        {"certificadoEmissao", textField(state.certificateIssuedAt, isStampOrEmpty)},
+        {"contribuinte.xNome", textField(state.taxpayer.name)},
+        {"contribuinte.xFant", textField(state.taxpayer.tradeName)},
+        {"contribuinte.xLgr", textField(state.taxpayer.street)},
+        {"contribuinte.nro", textField(state.taxpayer.number)},
+        {"contribuinte.xCpl", textField(state.taxpayer.complement)},
+        {"contribuinte.xBairro", textField(state.taxpayer.district)},
+        {"contribuinte.xMun", textField(state.taxpayer.city)},
+        {"contribuinte.CEP", textField(state.taxpayer.cep)},
+        {"contribuinte.cRegTrib", textField(state.taxpayer.regime)},
+        {"tentativasCodigo", [&](const std::string& v) { return readInt(v, 0, 99, state.wrongCodeAttempts); }},
+        {"bloqueioCodigoAte", textField(state.lockedUntil, isStampOrEmpty)},
         {"rede.tipoInter", textField(state.network.interfaceType)},
         {"rede.SSID", textField(state.network.ssid)},
         {"rede.seg", textField(state.network.security)},
@@ -192,12 +239,21 @@ bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& 
         {"ultimaChave", textField(state.lastKey, isKeyOrEmpty)},
         {"ultimaEmissao", textField(state.lastIssuedAt, isStampOrEmpty)},
         {"ultimaComunicacao", textField(state.lastCommunication, isStampOrEmpty)},
+        {"ultimaTransmissao", textField(state.lastTransmission, isStampOrEmpty)},
+        {"memoria.cupons", [&](const std::string& v) { return readInt(v, 0, 999999999, state.memoryCount); }},
+        {"memoria.usadaKB", [&](const std::string& v) { return readKb(v, state.memoryUsedKb); }},
+        {"memoria.totalKB",
+         [&](const std::string& v) { return readKb(v, state.memoryTotalKb) && state.memoryTotalKb > 0; }},
+        {"memoria.primeira", textField(state.memoryFirstKey, isKeyOrEmpty)},
+        {"memoria.ultima", textField(state.memoryLastKey, isKeyOrEmpty)},
         {"vendaPendente", [&](const std::string& v) { return readBool(v, state.hasLastSale); }},
         {"venda.chave", textField(state.saleKey, isKeyOrEmpty)},
         {"venda.emissao", textField(state.saleIssuedAt, isStampOrEmpty)},
         {"venda.total", textField(state.saleTotal, atMost(20))},
         {"venda.cliente", textField(state.saleCustomer, atMost(14))},
         {"venda.caixa", textField(state.saleCashRegister, atMost(3))},
+        {"venda.IE", textField(state.saleIssuerIe, atMost(14))},
+        {"venda.IM", textField(state.saleIssuerIm, atMost(15))},
         {"sessao",
          [&](const std::string& v) {
              const size_t space = v.find(' ');
@@ -256,6 +312,12 @@ bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& 
     }
     if (state.activated && (state.activationCode.size() < 8 || !isValidCnpj(state.taxpayerCnpj) || state.uf < 10)) {
         error = "ativacao incompleta";
+        return false;
+    }
+    // A hand-edited profile must still give a valid emit.
+    const std::string profileError = state.taxpayer.check();
+    if (!profileError.empty()) {
+        error = "perfil do contribuinte: " + profileError;
         return false;
     }
     if (state.hasLastSale && (state.saleKey.empty() || state.saleIssuedAt.empty())) {

@@ -4,7 +4,9 @@
 #include "devicelog.h"
 #include "networkconfig.h"
 #include "sessionstore.h"
+#include "taxpayerprofile.h"
 
+#include <cstdint>
 #include <string>
 
 namespace satemu {
@@ -32,12 +34,26 @@ public:
     bool associated = false;
     std::string softwareHouseCnpj;
     std::string signature;
-    bool blocked = false;
+    bool blocked = false; // by the taxpayer
+    int taxAuthorityBlock = 0; // 0 none, 1 blocked by the tax authority, 4 blocked for deactivation
+    bool icpRequestPending = false; // an ICP-Brasil certificate request awaits its certificate
+    std::string certificateIssuedAt; // AAAAMMDDhhmmss of the certificate in use; the activation's when empty
+    TaxpayerProfile taxpayer;
+    int wrongCodeAttempts = 0; // in a row
+    std::string lockedUntil; // AAAAMMDDhhmmss while wrong codes lock the device
     NetworkConfig network;
     int receiptNumber = 0; // of the last CF-e issued
     std::string lastKey; // of the last CF-e issued, sale or cancellation
     std::string lastIssuedAt;
     std::string lastCommunication;
+    std::string lastTransmission; // of a CF-e to the tax authority
+
+    // The working memory: the CF-e issued and not yet transmitted.
+    int memoryCount = 0;
+    int64_t memoryUsedKb = 0;
+    int64_t memoryTotalKb = 4194304;
+    std::string memoryFirstKey;
+    std::string memoryLastKey;
 
     // The last sale while it can still be cancelled.
     bool hasLastSale = false;
@@ -46,6 +62,8 @@ public:
     std::string saleTotal;
     std::string saleCustomer;
     std::string saleCashRegister;
+    std::string saleIssuerIe;
+    std::string saleIssuerIm;
 
     SessionStore sessions;
     DeviceLog log;

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,6 +114,37 @@ StateFile::Outcome StateFile::load(const std::string& path, DeviceState& state, 
         + (target.empty() ? "nao foi possivel renomea-lo" : "guardado como " + target)
         + "; SAT reiniciado como de fabrica";
     return Outcome::SetAside;
+}
+
+int StateFile::removeLeftovers(const std::string& path)
+{
+    const std::string directory = directoryOf(path);
+    DIR* folder = opendir(directory.c_str());
+    if (!folder)
+        return 0;
+    const size_t slash = path.rfind('/');
+    const std::string stateName = slash == std::string::npos ? path : path.substr(slash + 1);
+    int removed = 0;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        const size_t mark = name.rfind(".tmp-");
+        if (mark == std::string::npos)
+            continue;
+        const std::string owner = name.substr(0, mark);
+        const std::string pidText = name.substr(mark + 5);
+        if (owner != stateName && owner != "cancelamento-ultima-venda.xml")
+            continue;
+        if (pidText.empty() || pidText.size() > 9 || pidText.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+        // Another running instance may be writing its own; a pid reused since is left for a later start.
+        if (pid != getpid() && (kill(pid, 0) == 0 || errno == EPERM))
+            continue;
+        if (std::remove((directory + "/" + name).c_str()) == 0)
+            ++removed;
+    }
+    closedir(folder);
+    return removed;
 }
 
 bool StateFile::save(const std::string& path, const DeviceState& state, std::string& error)

@@ -248,7 +248,7 @@ void TestEmulator::activation_data()
     QTest::addColumn<int>("uf");
     QTest::addColumn<QString>("expected");
     QTest::newRow("valid") << 1 << QByteArray(kCode) << QByteArray(kTaxpayer) << 35 << "04000";
-    QTest::newRow("ICP-Brasil") << 2 << QByteArray(kCode) << QByteArray(kTaxpayer) << 23 << "04000";
+    QTest::newRow("ICP-Brasil") << 2 << QByteArray(kCode) << QByteArray(kTaxpayer) << 23 << "04006";
     QTest::newRow("wrong check digit") << 1 << QByteArray(kCode) << QByteArray("44555666000182") << 35 << "04002";
     QTest::newRow("punctuated") << 1 << QByteArray(kCode) << QByteArray("44.555.666/0001-81") << 35 << "04002";
     QTest::newRow("null CNPJ") << 1 << QByteArray(kCode) << QByteArray() << 35 << "04002";
@@ -272,7 +272,7 @@ void TestEmulator::activation()
     QCOMPARE(fields.value(0), QStringLiteral("11"));
     QCOMPARE(fields.value(1), expected);
     QVERIFY(recordText().startsWith(expected + " - "));
-    if (expected == QLatin1String("04000")) {
+    if (expected == QLatin1String("04000") || expected == QLatin1String("04006")) {
         QCOMPARE(fields.size(), 6);
         QVERIFY(fields.at(5).startsWith(QLatin1String("-----BEGIN CERTIFICATE REQUEST-----\n")));
         QVERIFY(fields.at(5).endsWith(QLatin1String("\n-----END CERTIFICATE REQUEST-----")));
@@ -811,12 +811,14 @@ void TestEmulator::certificateAndUpdate()
 {
     activate();
     const char certificate[] = "-----BEGIN CERTIFICATE-----\nMIIBszCCAVmgAwIBAgIU\nAAAA\n-----END CERTIFICATE-----\n";
-    QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(1, kCode, certificate)), QStringLiteral("05000"));
+    // The device takes a certificate only after it asked for one.
+    QCOMPARE(eeeee(AtivarSAT(1, 3, kCode, kTaxpayer, 35)), QStringLiteral("04006"));
     QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(2, kCode, "certificado")), QStringLiteral("05003"));
     QCOMPARE(
         eeeee(ComunicarCertificadoICPBRASIL(3, kCode, "-----BEGIN CERTIFICATE-----\n*\n-----END CERTIFICATE-----")),
         QStringLiteral("05003"));
     QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(4, kCode, nullptr)), QStringLiteral("05003"));
+    QCOMPARE(eeeee(ComunicarCertificadoICPBRASIL(1, kCode, certificate)), QStringLiteral("05000"));
     QCOMPARE(fieldsOf(AtualizarSoftwareSAT(5, kCode)).mid(1, 1), QStringList {"14000"});
     QCOMPARE(fieldsOf(AtualizarSoftwareSAT(6, kCode)).size(), 5);
 }
