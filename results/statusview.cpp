@@ -46,6 +46,7 @@ StatusView::StatusView(QWidget* parent)
     m_table->setColumnCount(3);
     m_table->setHorizontalHeaderLabels({QStringLiteral("Campo"), QStringLiteral("Valor"), QStringLiteral("Situação")});
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
@@ -101,6 +102,7 @@ void StatusView::fillTable()
             = new QTableWidgetItem(row.problem ? QStringLiteral("PROBLEMA: %1").arg(row.reason) : QStringLiteral("OK"));
         if (row.problem) {
             situation->setIcon(warning);
+            situation->setToolTip(row.reason);
             for (QTableWidgetItem* item : {label, value, situation}) {
                 item->setBackground(ProblemBackground);
                 item->setForeground(ProblemText);
