@@ -6,9 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-run}
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libbenchmark-dev)
-# The tests also need a real X server with a window manager, screenshots, and clang for libFuzzer.
-[ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev libbenchmark-dev
+          libzint-dev fonts-dejavu-core qt6-translations-l10n)
+# The tests also need a real X server with a window manager, screenshots, clang for libFuzzer, and poppler and zbar
+# to read the extract's PDF and barcodes back.
+[ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev
+                                  poppler-utils zbar-tools)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

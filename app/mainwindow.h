@@ -69,6 +69,7 @@ private slots:
     void on_pushButton_5_clicked();
     void on_btConfigurarInterfaceDeRede_2_clicked();
     void on_Logs_3_clicked();
+    void on_Detalhes_clicked();
 
 private:
     // Network configuration, shared by its two buttons.

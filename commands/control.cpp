@@ -5,6 +5,7 @@
 #include "commands/sampledocument.h"
 #include "forms/dialog.h"
 #include "forms/dialog2.h"
+#include "results/runresults.h"
 #include "sat/dllsat.h"
 
 #include <QMessageBox>
@@ -36,6 +37,7 @@ void MainWindow::on_TesteFim_a_Fim_clicked()
     const ErroSAT record = CodigoErro();
     fixedMessageReport(this, record, QString::fromUtf8("Teste de comunicação Fim-a-Fim."),
                        QString::fromLatin1(recordMessage(record)));
+    keepReceipt(this, CommandResult::Kind::TestReceipt, QStringLiteral("Teste Fim-a-Fim"), lastAnswer, 5);
 }
 
 void MainWindow::on_Bloquear_clicked()

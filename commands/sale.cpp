@@ -6,6 +6,7 @@
 #include "commands/report.h"
 #include "forms/dialog.h"
 #include "forms/dialog3.h"
+#include "results/runresults.h"
 #include "sat/dllsat.h"
 
 #include <QDir>
@@ -110,8 +111,10 @@ void MainWindow::on_Vende_clicked()
     lastAnswer = EnviarDadosVenda(uniqueSessionNumber(0, 999999), code.constData(), documentBuffer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
-    if (recordMessage(record).contains("6000"))
+    if (recordMessage(record).contains("6000")) {
         showReceipt();
+        keepReceipt(this, CommandResult::Kind::Sale, title, lastAnswer, 6);
+    }
 }
 
 void MainWindow::on_cancelavenda_clicked()
@@ -129,6 +132,8 @@ void MainWindow::on_cancelavenda_clicked()
     lastAnswer = CancelarUltimaVenda(uniqueSessionNumber(0, 999999), code.constData(), key.constData(), documentBuffer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
-    if (recordMessage(record).contains("7000"))
+    if (recordMessage(record).contains("7000")) {
         showReceipt();
+        keepReceipt(this, CommandResult::Kind::Cancellation, title, lastAnswer, 6);
+    }
 }

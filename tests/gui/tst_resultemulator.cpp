@@ -1,0 +1,166 @@
+// "Detalhes..." on the real emulator: after the end-to-end test, a sale of the
+// project's example and its cancellation, the results window shows the extract
+// of each document the device returned. With SAT_CAPTURAS set to a folder, the
+// window with the sale's extract is saved there as extrato.png.
+
+#include "app/commandstate.h"
+#include "app/mainwindow.h"
+#include "modalanswerer.h"
+#include "resultlist.h"
+#include "resultwindow.h"
+#include "runresults.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+class TestResultEmulator : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir stateDir;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<ModalAnswerer> modal;
+    QString saleKey;
+
+    template <typename T> T* widget(const char* name) const { return window->findChild<T*>(QLatin1String(name)); }
+
+    // Runs a command and returns the text of its one message box.
+    QString step(const char* button, const QStringList& prompts = {})
+    {
+        modal->clear();
+        for (const QString& answer : prompts) {
+            if (answer.startsWith(QLatin1Char('/')))
+                modal->then(ModalAnswerer::chooseFile(answer));
+            else
+                modal->then(ModalAnswerer::typeAndAccept(answer));
+        }
+        widget<QAbstractButton>(button)->click();
+        if (modal->boxes.size() != 1 || !modal->unexpected.isEmpty() || modal->pendingActions() != 0)
+            return QStringLiteral("<%1 boxes, unexpected %2>")
+                .arg(modal->boxes.size())
+                .arg(modal->unexpected.join(','));
+        return modal->boxes.first().text;
+    }
+
+    // Opens the window from "Detalhes..." and returns the text of the extract on show.
+    QString details(ResultWindow** shown = nullptr)
+    {
+        widget<QAbstractButton>("Detalhes")->click();
+        ResultWindow* results = window->findChild<RunResults*>()->window();
+        if (shown)
+            *shown = results;
+        if (results->findChild<QStackedWidget*>("views")->currentWidget()->objectName() != "extractPage")
+            return QStringLiteral("<no extract: %1>").arg(results->windowTitle());
+        return results->findChild<QLabel*>("extractImage")->accessibleDescription();
+    }
+
+    // The extract writes the key in groups of four, over as many lines as the paper needs.
+    static bool showsKey(const QString& extract, const QString& key)
+    {
+        QString digits = extract;
+        digits.remove(QRegularExpression(QStringLiteral("\\s")));
+        return key.size() == 44 && digits.contains(key);
+    }
+
+    QString keyInCom() const
+    {
+        return QRegularExpression("Id=\"CFe(\\d{44})\"").match(widget<QTextEdit>("Com")->toPlainText()).captured(1);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(stateDir.isValid());
+        qputenv("SAT_EMULADOR_ESTADO", stateDir.filePath("estado.txt").toLocal8Bit());
+        qunsetenv("SAT_EMULADOR_FALHA");
+        qunsetenv("SAT_EMULADOR_AGORA");
+        window = std::make_unique<MainWindow>();
+        window->show();
+        modal = std::make_unique<ModalAnswerer>();
+
+        widget<QLineEdit>("cnpj")->setText("44555666000181");
+        widget<QLineEdit>("CodAtivacao")->setText("treino123");
+        widget<QLineEdit>("ConfCodigoAtivacao")->setText("treino123");
+        QVERIFY(step("btAtivarSAT").startsWith("04000"));
+        widget<QLineEdit>("cnpjContribuinte")->setText("44555666000181");
+        widget<QLineEdit>("cnpjSW")->setText("11222333000181");
+        widget<QLineEdit>("assinaturaAC")->setText(QString(344, QLatin1Char('0')));
+        QVERIFY(step("btAssociarAssinatura", {"treino123"}).startsWith("13000"));
+        QVERIFY(!widget<QAbstractButton>("Detalhes")->isEnabled());
+    }
+
+    void cleanupTestCase()
+    {
+        modal.reset();
+        window.reset();
+    }
+
+    void endToEndTestShowsTheTestReceipt()
+    {
+        const QString text = step("TesteFim_a_Fim", {"treino123"});
+        QVERIFY2(text.startsWith("09000"), qPrintable(text));
+        QVERIFY(widget<QAbstractButton>("Detalhes")->isEnabled());
+        const QString testKey = QString::fromLatin1(lastAnswer).section('|', 8, 8).mid(3);
+        QCOMPARE(testKey.size(), 44);
+
+        ResultWindow* results = nullptr;
+        const QString extract = details(&results);
+        QVERIFY2(showsKey(extract, testKey), qPrintable(extract));
+        QVERIFY2(results->windowTitle().contains(QStringLiteral("Teste Fim-a-Fim")),
+                 qPrintable(results->windowTitle()));
+        QVERIFY(results->windowTitle().contains(QStringLiteral("(teste)")));
+        QVERIFY(results->findChild<QLabel*>("extractNote")->isVisibleTo(results));
+    }
+
+    void saleShowsItsExtract()
+    {
+        const QString text = step("Vende", {QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml"), "treino123"});
+        QVERIFY2(text.startsWith("06000"), qPrintable(text));
+        saleKey = keyInCom();
+        QCOMPARE(saleKey.size(), 44);
+        ResultWindow* results = nullptr;
+        const QString extract = details(&results);
+        QVERIFY2(showsKey(extract, saleKey), qPrintable(extract));
+        QVERIFY(extract.contains(QStringLiteral("Extrato No.")));
+        QVERIFY2(results->windowTitle().contains(QString::fromUtf8("Venda nº ")), qPrintable(results->windowTitle()));
+        const QString captures = qEnvironmentVariable("SAT_CAPTURAS");
+        if (!captures.isEmpty()) {
+            results->resize(900, 760);
+            QTest::qWait(300);
+            QVERIFY(results->grab().save(QDir(captures).filePath(QStringLiteral("extrato.png"))));
+        }
+    }
+
+    void cancellationShowsItsOwnExtract()
+    {
+        QVERIFY(!saleKey.isEmpty());
+        const QString text
+            = step("cancelavenda", {stateDir.filePath("cancelamento-ultima-venda.xml"), "CFe" + saleKey, "treino123"});
+        QVERIFY2(text.startsWith("07000"), qPrintable(text));
+        const CommandResult& kept = window->findChild<RunResults*>()->list()->at(0);
+        QCOMPARE(kept.kind, CommandResult::Kind::Cancellation);
+        const QString cancellationKey
+            = QRegularExpression("Id=\"CFe(\\d{44})\"").match(QString::fromLatin1(kept.document)).captured(1);
+        QCOMPARE(cancellationKey.size(), 44);
+        QVERIFY(cancellationKey != saleKey);
+
+        ResultWindow* results = nullptr;
+        const QString extract = details(&results);
+        QVERIFY2(showsKey(extract, cancellationKey), qPrintable(extract));
+        QVERIFY(showsKey(extract, saleKey)); // the cancelled sale's data comes first
+        QVERIFY(extract.contains(QStringLiteral("CANCELAMENTO")));
+        QVERIFY2(results->windowTitle().contains(QString::fromUtf8("Cancela Venda nº ")),
+                 qPrintable(results->windowTitle()));
+        QCOMPARE(window->findChild<RunResults*>()->list()->rowCount(), 3);
+    }
+};
+
+QTEST_MAIN(TestResultEmulator)
+#include "tst_resultemulator.moc"

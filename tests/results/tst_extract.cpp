@@ -1,0 +1,449 @@
+// The extract as a user gets it: PDF pages rasterised by poppler and read back by zbar, the printed path, the
+// on-screen image, and the layout's lines.
+#include "cfeformat.h"
+#include "cfereceipt.h"
+#include "extract.h"
+#include "issuedreceipts.h"
+
+#include <QPrinter>
+#include <QtTest>
+
+using namespace satresults;
+
+namespace {
+
+QByteArray fixture(const char* name)
+{
+    QFile file(QStringLiteral(RESULTS_DATA_DIR "/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+};
+
+Run run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    return result;
+}
+
+// Every symbol zbar finds on every page, as "CODE-128:..." and "QR-Code:..." lines.
+QStringList decodeImages(const QStringList& images)
+{
+    const Run zbar = run(QStringLiteral("zbarimg"), QStringList {QStringLiteral("-q")} + images);
+    return zbar.out.split(u'\n', Qt::SkipEmptyParts);
+}
+
+QStringList rasterise(const QString& pdf, const QString& prefix)
+{
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("200"), pdf, prefix});
+    const QFileInfo info(prefix);
+    QStringList pages;
+    for (const QString& name :
+         QDir(info.path()).entryList({info.fileName() + QStringLiteral("*.png")}, QDir::Files, QDir::Name))
+        pages << info.path() + u'/' + name;
+    return pages;
+}
+
+QStringList symbols(const QStringList& decoded, const QString& type)
+{
+    QStringList out;
+    for (const QString& line : decoded)
+        if (line.startsWith(type + u':'))
+            out << line.mid(type.size() + 1);
+    out.sort();
+    return out;
+}
+
+// Page sizes in points, from pdfinfo.
+QList<QSizeF> pageSizes(const QString& pdf)
+{
+    const Run info
+        = run(QStringLiteral("pdfinfo"),
+              {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1000"), pdf});
+    QList<QSizeF> sizes;
+    static const QRegularExpression size(QStringLiteral(R"(Page\s+\d+\s+size:\s+([\d.]+) x ([\d.]+) pts)"));
+    for (auto it = size.globalMatch(info.out); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        sizes << QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+    }
+    return sizes;
+}
+
+double pointsToMm(double points)
+{
+    return points * 25.4 / 72.0;
+}
+
+int indexOf(const QStringList& lines, const QString& text, int from = 0)
+{
+    for (int i = from; i < lines.size(); ++i)
+        if (lines.at(i).contains(text))
+            return i;
+    return -1;
+}
+
+QString keyPattern(const QString& key)
+{
+    return formatKey(key).split(u' ').join(QStringLiteral("\\s+"));
+}
+
+} // namespace
+
+class TestExtract : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void pdfReadsBack_data();
+    void pdfReadsBack();
+    void printedPdfReadsBack();
+    void screenImageReadsBack_data();
+    void screenImageReadsBack();
+    void longExtractSpreadsOverPages();
+
+    void linesFitThePaper_data();
+    void linesFitThePaper();
+    void saleContentInOrder();
+    void cancellationContentInOrder();
+    void testEnvironmentMarked();
+    void missingFieldsLeaveTheirLinesOut();
+    void textFieldsShownAsCarried();
+    void sizeFollowsContent();
+    void unwritablePdf_data();
+    void unwritablePdf();
+
+private:
+    bool toolsPresent() const;
+    CfeReceipt receipt(const QString& name) const;
+
+    QTemporaryDir m_dir;
+    QHash<QString, QByteArray> m_receipts;
+};
+
+bool TestExtract::toolsPresent() const
+{
+    for (const char* tool : {"zbarimg", "pdftoppm", "pdftotext", "pdfinfo"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            return false;
+    return true;
+}
+
+CfeReceipt TestExtract::receipt(const QString& name) const
+{
+    const CfeParseResult parsed = parseCfeReceipt(m_receipts.value(name));
+    if (!parsed.ok)
+        qWarning("%s: %s", qPrintable(name), qPrintable(parsed.error));
+    return parsed.receipt;
+}
+
+void TestExtract::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    IssuedReceipts device;
+    QVERIFY(device.ready());
+    m_receipts[QStringLiteral("one item")] = device.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).xml;
+    m_receipts[QStringLiteral("two items")] = device.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda-dois-itens.xml")).xml;
+    m_receipts[QStringLiteral("cancellation")] = device.cancelLast().xml;
+    m_receipts[QStringLiteral("end-to-end")] = device.endToEnd(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).xml;
+    m_receipts[QStringLiteral("full layout")] = fixture("cfe-completo.xml");
+    m_receipts[QStringLiteral("minimal")] = fixture("cfe-minimo.xml");
+    for (auto it = m_receipts.cbegin(); it != m_receipts.cend(); ++it)
+        QVERIFY2(parseCfeReceipt(it.value()).ok, qPrintable(it.key()));
+}
+
+void TestExtract::pdfReadsBack_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("width");
+    for (const char* name : {"one item", "two items", "cancellation", "end-to-end", "full layout", "minimal"})
+        for (int width : {80, 58})
+            QTest::addRow("%s, %d mm", name, width) << QString::fromLatin1(name) << width;
+}
+
+// The Code 128 reads the key, the QR code reads exactly its text, and the text layer has what a reader looks for.
+void TestExtract::pdfReadsBack()
+{
+    if (!toolsPresent())
+        QSKIP("zbarimg, pdftoppm, pdftotext or pdfinfo missing (packages zbar-tools and poppler-utils)");
+    QFETCH(QString, name);
+    QFETCH(int, width);
+    const CfeReceipt r = receipt(name);
+    const QString base = m_dir.filePath(QStringLiteral("%1-%2").arg(name).arg(width).replace(u' ', u'_'));
+    QString error;
+    QVERIFY2(writeExtractPdf(r, width, base + QStringLiteral(".pdf"), &error), qPrintable(error));
+
+    const QStringList decoded = decodeImages(rasterise(base + QStringLiteral(".pdf"), base));
+    QStringList keys {r.key};
+    if (r.kind == CfeReceipt::Kind::Cancellation)
+        keys << r.cancelledKey;
+    keys.sort();
+    QCOMPARE(symbols(decoded, QStringLiteral("CODE-128")), keys);
+    QCOMPARE(symbols(decoded, QStringLiteral("QR-Code")), QStringList {qrCodeText(r)});
+
+    // -layout keeps each amount on its label's line, as on the paper.
+    const QString text = run(QStringLiteral("pdftotext"),
+                             {QStringLiteral("-layout"), base + QStringLiteral(".pdf"), QStringLiteral("-")})
+                             .out;
+    QVERIFY2(text.contains(QRegularExpression(keyPattern(r.key))), qPrintable(text));
+    QVERIFY(text.contains(
+        QRegularExpression(QStringLiteral("TOTAL R\\$\\s+") + QRegularExpression::escape(formatMoney(r.total)))));
+    QVERIFY(text.contains(QStringLiteral("Extrato No. ") + formatExtractNumber(r.number)));
+    QCOMPARE(text.contains(QLatin1String("AMBIENTE DE TESTES")), r.testEnvironment);
+
+    const Extract extract(r, width);
+    const QList<QSizeF> pages = pageSizes(base + QStringLiteral(".pdf"));
+    QCOMPARE(pages.size(), 1);
+    QVERIFY(qAbs(pointsToMm(pages.first().width()) - width) < 0.2);
+    QVERIFY(qAbs(pointsToMm(pages.first().height()) - extract.sizeMm().height()) < 0.2);
+}
+
+// The printing path sets up its own page; a PDF printer stands in for the shop's printer.
+void TestExtract::printedPdfReadsBack()
+{
+    if (!toolsPresent())
+        QSKIP("zbarimg, pdftoppm, pdftotext or pdfinfo missing (packages zbar-tools and poppler-utils)");
+    const CfeReceipt r = receipt(QStringLiteral("two items"));
+    for (int width : {80, 58}) {
+        const QString base = m_dir.filePath(QStringLiteral("printed-%1").arg(width));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(base + QStringLiteral(".pdf"));
+        QString error;
+        QVERIFY2(printExtract(r, width, &printer, &error), qPrintable(error));
+        const QList<QSizeF> pages = pageSizes(base + QStringLiteral(".pdf"));
+        QCOMPARE(pages.size(), 1);
+        QVERIFY(qAbs(pointsToMm(pages.first().width()) - width) < 0.5);
+        QVERIFY(qAbs(pointsToMm(pages.first().height()) - Extract(r, width).sizeMm().height()) < 0.5);
+        const QStringList decoded = decodeImages(rasterise(base + QStringLiteral(".pdf"), base));
+        QCOMPARE(symbols(decoded, QStringLiteral("CODE-128")), QStringList {r.key});
+        QCOMPARE(symbols(decoded, QStringLiteral("QR-Code")), QStringList {qrCodeText(r)});
+    }
+}
+
+void TestExtract::screenImageReadsBack_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("dpi");
+    QTest::newRow("80 mm at 200 dpi") << 80 << 200;
+    QTest::newRow("58 mm at 200 dpi") << 58 << 200;
+    QTest::newRow("80 mm at 96 dpi") << 80 << 96;
+}
+
+void TestExtract::screenImageReadsBack()
+{
+    if (!toolsPresent())
+        QSKIP("zbarimg missing (package zbar-tools)");
+    QFETCH(int, width);
+    QFETCH(int, dpi);
+    const CfeReceipt r = receipt(QStringLiteral("two items"));
+    const QImage image = renderExtract(r, width, dpi);
+    const QSizeF mm = Extract(r, width).sizeMm();
+    QCOMPARE(image.width(), int(std::ceil(mm.width() / 25.4 * dpi)));
+    QCOMPARE(image.height(), int(std::ceil(mm.height() / 25.4 * dpi)));
+    const QString path = m_dir.filePath(QStringLiteral("screen-%1-%2.png").arg(width).arg(dpi));
+    QVERIFY(image.save(path));
+    const QStringList decoded = decodeImages({path});
+    QCOMPARE(symbols(decoded, QStringLiteral("CODE-128")), QStringList {r.key});
+    QCOMPARE(symbols(decoded, QStringLiteral("QR-Code")), QStringList {qrCodeText(r)});
+}
+
+// PDF readers refuse pages over 200 inches: a receipt of thousands of items spans pages, ending with the symbols.
+void TestExtract::longExtractSpreadsOverPages()
+{
+    if (!toolsPresent())
+        QSKIP("pdfinfo or zbarimg missing (packages poppler-utils and zbar-tools)");
+    CfeReceipt r = receipt(QStringLiteral("two items"));
+    const CfeItem item = r.items.first();
+    for (int i = 0; i < 2000; ++i)
+        r.items.append(item);
+    const QString base = m_dir.filePath(QStringLiteral("long"));
+    QString error;
+    QVERIFY2(writeExtractPdf(r, 80, base + QStringLiteral(".pdf"), &error), qPrintable(error));
+    const QList<QSizeF> pages = pageSizes(base + QStringLiteral(".pdf"));
+    QVERIFY(pages.size() >= 2);
+    double total = 0;
+    for (const QSizeF& page : pages) {
+        QVERIFY(pointsToMm(page.height()) <= 5000.5);
+        total += pointsToMm(page.height());
+    }
+    QVERIFY(qAbs(total - Extract(r, 80).sizeMm().height()) < 1);
+    const QString last = QString::number(pages.size());
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"), last,
+         QStringLiteral("-l"), last, base + QStringLiteral(".pdf"), base});
+    const QStringList images = QDir(m_dir.path()).entryList({QStringLiteral("long*.png")});
+    QCOMPARE(images.size(), 1);
+    QCOMPARE(symbols(decodeImages({m_dir.filePath(images.first())}), QStringLiteral("QR-Code")),
+             QStringList {qrCodeText(r)});
+}
+
+void TestExtract::linesFitThePaper_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("columns");
+    for (const char* name : {"two items", "cancellation", "full layout"}) {
+        QTest::addRow("%s, 80 mm", name) << QString::fromLatin1(name) << 80 << 48;
+        QTest::addRow("%s, 58 mm", name) << QString::fromLatin1(name) << 58 << 32;
+    }
+}
+
+// The character grid is what keeps columns aligned: no line may run past it.
+void TestExtract::linesFitThePaper()
+{
+    QFETCH(QString, name);
+    QFETCH(int, width);
+    QFETCH(int, columns);
+    const Extract extract(receipt(name), width);
+    const QStringList lines = extract.textLines();
+    QVERIFY(lines.size() > 10);
+    for (const QString& line : lines) {
+        QVERIFY2(line.size() <= columns, qPrintable(line));
+        for (QChar c : line)
+            QVERIFY2(c.category() != QChar::Other_Control, qPrintable(line));
+    }
+    // Amounts close their lines at the right edge.
+    const int total = indexOf(lines, QStringLiteral("TOTAL R$"));
+    QVERIFY(total >= 0);
+    QCOMPARE(lines.at(total).size(), columns);
+}
+
+void TestExtract::saleContentInOrder()
+{
+    const QStringList lines = Extract(receipt(QStringLiteral("two items")), 80).textLines();
+    int at = 0;
+    for (const char* expected :
+         {"CONTRIBUINTE DO EMULADOR SAT", "CNPJ 44.555.666/0001-81 IE 111111111111", "Extrato No. 000002",
+          "CUPOM FISCAL ELETRÔNICO - SAT", "CPF/CNPJ do Consumidor: 123.456.789-09", "# COD DESC QTD UN VL UN R$",
+          "001 0001 Cafe torrado 500 g", "3,0000 un X 4,50", "desconto sobre item", "002 0002 Pao de forma",
+          "Total bruto de itens", "Desconto sobre subtotal", "TOTAL R$", "Dinheiro", "Cartão de Crédito", "Troco R$",
+          "SAT No. 900.000.001", "15/03/2024 - 10:30:00", "3524 0344 5556 6600 0181 5990"}) {
+        const int found = indexOf(lines, QString::fromUtf8(expected), at);
+        QVERIFY2(found >= 0, expected);
+        at = found + 1;
+    }
+    QVERIFY(lines.at(indexOf(lines, QStringLiteral("3,0000 un X 4,50"))).endsWith(QLatin1String(" 13,50")));
+    QVERIFY(lines.at(indexOf(lines, QStringLiteral("desconto sobre item"))).endsWith(QLatin1String(" -1,00")));
+    QVERIFY(lines.at(indexOf(lines, QStringLiteral("Desconto sobre subtotal"))).endsWith(QLatin1String(" -0,50")));
+    QVERIFY(lines.at(indexOf(lines, QStringLiteral("TOTAL R$"))).endsWith(QLatin1String(" 17,50")));
+    QVERIFY(lines.at(indexOf(lines, QStringLiteral("Troco R$"))).endsWith(QLatin1String(" 2,50")));
+    QCOMPARE(indexOf(lines, QStringLiteral("CANCELAMENTO")), -1);
+}
+
+void TestExtract::cancellationContentInOrder()
+{
+    const CfeReceipt r = receipt(QStringLiteral("cancellation"));
+    const QStringList lines = Extract(r, 80).textLines();
+    const QString cancelledKeyStart = formatKey(r.cancelledKey).left(29);
+    const QString ownKeyStart = formatKey(r.key).left(29);
+    int at = 0;
+    for (const QString& expected :
+         {QStringLiteral("Extrato No. 000003"), QStringLiteral("CUPOM FISCAL ELETRÔNICO - SAT CANCELAMENTO"),
+          QStringLiteral("DADOS DO CUPOM FISCAL ELETRÔNICO CANCELADO"), QStringLiteral("CPF/CNPJ do Consumidor"),
+          QStringLiteral("TOTAL R$"), QStringLiteral("SAT No. 900.000.001"), cancelledKeyStart,
+          QStringLiteral("DADOS DO CUPOM FISCAL ELETRÔNICO DE CANCELAMENTO"), QStringLiteral("SAT No. 900.000.001"),
+          ownKeyStart}) {
+        const int found = indexOf(lines, expected, at);
+        QVERIFY2(found >= 0, qPrintable(expected));
+        at = found + 1;
+    }
+    // Both keys share their first groups (same device, month and issuer): the last groups tell them apart.
+    QVERIFY(indexOf(lines, formatKey(r.cancelledKey).right(14)) < indexOf(lines, formatKey(r.key).right(14)));
+}
+
+void TestExtract::testEnvironmentMarked()
+{
+    for (const char* name : {"one item", "cancellation", "end-to-end"}) {
+        const QStringList lines = Extract(receipt(QLatin1String(name)), 58).textLines();
+        // At the head and again beside the footer's identification, so no part of the paper passes for fiscal.
+        QVERIFY2(lines.filter(QStringLiteral("*** AMBIENTE DE TESTES ***")).size() >= 2, name);
+        QVERIFY2(lines.filter(QStringLiteral("DOCUMENTO SEM VALOR FISCAL")).size() >= 2, name);
+        QVERIFY(lines.first().contains(QLatin1String("AMBIENTE DE TESTES")));
+    }
+    const QStringList production = Extract(receipt(QStringLiteral("full layout")), 58).textLines();
+    QVERIFY(production.filter(QStringLiteral("AMBIENTE DE TESTES")).isEmpty());
+    QVERIFY(production.filter(QStringLiteral("SEM VALOR FISCAL")).isEmpty());
+}
+
+void TestExtract::missingFieldsLeaveTheirLinesOut()
+{
+    const QString all = Extract(receipt(QStringLiteral("minimal")), 80).textLines().join(u'\n');
+    for (const char* absent : {"CPF/CNPJ do Consumidor", "Razão Social", "Troco", "OBSERVAÇÕES", "IE ", "IM ", "CEP",
+                               "Desconto", "desconto", "Valor aproximado", "Dinheiro", "Total bruto"})
+        QVERIFY2(!all.contains(QString::fromUtf8(absent)), absent);
+    QVERIFY(all.contains(QLatin1String("CONTRIBUINTE")));
+    QVERIFY(all.contains(QRegularExpression(QStringLiteral("TOTAL R\\$ +5,00"))));
+
+    // The full layout has each of them.
+    const QString full = Extract(receipt(QStringLiteral("full layout")), 80).textLines().join(u'\n');
+    for (const char* present :
+         {"PADARIA BOM DIA", "PADARIA & CONFEITARIA BOM DIA LTDA", "RUA DAS ACACIAS, 1500, LOJA 2",
+          "JARDIM PAULISTA - SAO PAULO - CEP 01415-002", "CPF/CNPJ do Consumidor: 11.222.333/0001-81",
+          "Razão Social/Nome: EMPRESA COMPRADORA <FILIAL>", "rateio de desconto sobre subtotal", "acréscimo sobre item",
+          "1.234.567,38", "OBSERVAÇÕES DO CONTRIBUINTE", "Volte sempre!\nPedido 4521 - mesa 7", "12,40"})
+        QVERIFY2(full.contains(QString::fromUtf8(present)), present);
+    // A zero apportioned increase is not worth a line; the unknown payment code is shown as it is.
+    QVERIFY(!full.contains(QLatin1String("+0,00")));
+    QVERIFY(full.contains(QRegularExpression(QStringLiteral("\n07 +1.234.567,38\n"))));
+}
+
+void TestExtract::textFieldsShownAsCarried()
+{
+    CfeReceipt r = receipt(QStringLiteral("minimal"));
+    r.items[0].description = QStringLiteral("<b>Caf&eacute;</b>\tcom\rleite");
+    r.notes = QStringLiteral("linha 1\nlinha 2\x0b");
+    const QStringList lines = Extract(r, 80).textLines();
+    QVERIFY(indexOf(lines, QStringLiteral("<b>Caf&eacute;</b> com leite")) >= 0);
+    QVERIFY(indexOf(lines, QStringLiteral("linha 1")) + 1 == indexOf(lines, QStringLiteral("linha 2")));
+}
+
+void TestExtract::sizeFollowsContent()
+{
+    CfeReceipt r = receipt(QStringLiteral("one item"));
+    const Extract one(r, 80);
+    QCOMPARE(one.paperWidthMm(), 80);
+    QCOMPARE(one.sizeMm().width(), 80.0);
+    r.items.append(r.items.first());
+    const Extract two(r, 80);
+    QVERIFY(two.sizeMm().height() > one.sizeMm().height());
+    QCOMPARE(Extract(r, 58).sizeMm().width(), 58.0);
+    // 58 mm wraps more lines and runs the barcode along the paper: a longer extract.
+    QVERIFY(Extract(r, 58).sizeMm().height() > two.sizeMm().height());
+    QCOMPARE(Extract(r, 70).paperWidthMm(), 80);
+    QVERIFY(!isSupportedPaperWidth(70));
+}
+
+void TestExtract::unwritablePdf_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing folder") << QStringLiteral("pasta-que-nao-existe/extrato.pdf");
+    QTest::newRow("a folder") << QString();
+    QTest::newRow("inside a file") << QStringLiteral("arquivo/extrato.pdf");
+}
+
+void TestExtract::unwritablePdf()
+{
+    QFETCH(QString, path);
+    const QString target = path.isEmpty() ? m_dir.path() : m_dir.filePath(path);
+    QFile plain(m_dir.filePath(QStringLiteral("arquivo")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QString error;
+    QVERIFY(!writeExtractPdf(receipt(QStringLiteral("one item")), 80, target, &error));
+    QVERIFY2(error.startsWith(QStringLiteral("Não foi possível")), qPrintable(error));
+    QVERIFY(error.contains(target));
+    QVERIFY(QFileInfo(target).isDir() == path.isEmpty());
+}
+
+QTEST_MAIN(TestExtract)
+#include "tst_extract.moc"

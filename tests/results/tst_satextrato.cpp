@@ -1,0 +1,128 @@
+// sat-extrato as a script runs it: exit codes, stderr messages and the PDF it leaves.
+#include "issuedreceipts.h"
+
+#include <QtTest>
+
+class TestSatExtrato : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void commandLine_data();
+    void commandLine();
+    void existingOutputKeptOnFailure();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_receipt;
+};
+
+void TestSatExtrato::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    IssuedReceipts device;
+    QVERIFY(device.ready());
+    const QByteArray xml = device.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda-dois-itens.xml")).xml;
+    QVERIFY(!xml.isEmpty());
+    m_receipt = m_dir.filePath(QStringLiteral("CFe.xml"));
+    QFile file(m_receipt);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(xml);
+    QFile other(m_dir.filePath(QStringLiteral("other")));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("<?xml version=\"1.0\"?><config><tipoInter>ETHE</tipoInter></config>");
+    QFile text(m_dir.filePath(QStringLiteral("text")));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("123|06000|0000|Emitido com sucesso|");
+}
+
+void TestSatExtrato::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // RECEIPT, SALE DATA, OTHER, TEXT, OUT stand for paths
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // expected on stderr; empty: stderr must be empty
+    QTest::addColumn<bool>("writesPdf");
+    QTest::newRow("80 mm by default") << QStringList {"RECEIPT", "-o", "OUT"} << 0 << "" << true;
+    QTest::newRow("58 mm") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "58"} << 0 << "" << true;
+    QTest::newRow("long option names") << QStringList {"--saida", "OUT", "--largura=80", "RECEIPT"} << 0 << "" << true;
+    QTest::newRow("sale data, not issued")
+        << QStringList {"SALE DATA", "-o", "OUT"} << 1 << "ainda não foi emitido" << false;
+    QTest::newRow("another document") << QStringList {"OTHER", "-o", "OUT"} << 1 << "não é um CF-e" << false;
+    QTest::newRow("not XML") << QStringList {"TEXT", "-o", "OUT"} << 1 << "XML" << false;
+    QTest::newRow("missing file") << QStringList {"nao-existe.xml", "-o", "OUT"} << 1 << "não existe" << false;
+    QTest::newRow("width 70") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "70"} << 2 << "largura" << false;
+    QTest::newRow("width not a number") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "oitenta"} << 2
+                                        << "largura" << false;
+    QTest::newRow("no output") << QStringList {"RECEIPT"} << 2 << "uso:" << false;
+    QTest::newRow("no input") << QStringList {"-o", "OUT"} << 2 << "uso:" << false;
+    QTest::newRow("two inputs") << QStringList {"RECEIPT", "RECEIPT", "-o", "OUT"} << 2 << "único" << false;
+    QTest::newRow("unknown option") << QStringList {"RECEIPT", "-o", "OUT", "--cor"} << 2 << "uso:" << false;
+    QTest::newRow("unwritable output") << QStringList {"RECEIPT", "-o", "sem-pasta/extrato.pdf"} << 1
+                                       << "Não foi possível" << false;
+}
+
+void TestSatExtrato::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(bool, writesPdf);
+    const QString out = m_dir.filePath(QStringLiteral("extrato.pdf"));
+    QFile::remove(out);
+    for (QString& argument : arguments) {
+        if (argument == u"RECEIPT")
+            argument = m_receipt;
+        else if (argument == u"SALE DATA")
+            argument = QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml");
+        else if (argument == u"OTHER" || argument == u"TEXT")
+            argument = m_dir.filePath(argument.toLower());
+        else if (argument == u"OUT")
+            argument = out;
+        else if (argument.startsWith(QLatin1String("sem-pasta")))
+            argument = m_dir.filePath(argument);
+    }
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    // A script's environment: no display and no platform chosen.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SAT_EXTRATO_PATH), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    if (message.isEmpty())
+        QVERIFY2(errors.isEmpty(), qPrintable(errors));
+    else
+        QVERIFY2(errors.contains(message), qPrintable(errors));
+    QFile pdf(out);
+    QCOMPARE(pdf.exists(), writesPdf);
+    if (writesPdf) {
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray bytes = pdf.readAll();
+        QVERIFY(bytes.startsWith("%PDF-"));
+        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+    }
+}
+
+// A failed run leaves an earlier extract where it was.
+void TestSatExtrato::existingOutputKeptOnFailure()
+{
+    const QString out = m_dir.filePath(QStringLiteral("anterior.pdf"));
+    QFile previous(out);
+    QVERIFY(previous.open(QIODevice::WriteOnly));
+    previous.write("extrato anterior");
+    previous.close();
+    QProcess process;
+    process.start(QStringLiteral(SAT_EXTRATO_PATH),
+                  {QStringLiteral(SAT_EXAMPLES_DIR "/cancelamento-modelo.xml"), QStringLiteral("-o"), out});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), QByteArray("extrato anterior"));
+}
+
+QTEST_GUILESS_MAIN(TestSatExtrato)
+#include "tst_satextrato.moc"
