@@ -50,6 +50,7 @@ StatusView::StatusView(QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
+    // The values are shown whole; a problem's reason is in the summary line and the row's tooltip.
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -98,11 +99,11 @@ void StatusView::fillTable()
         auto* label = new QTableWidgetItem(row.label);
         auto* value = new QTableWidgetItem(row.value);
         value->setToolTip(row.raw);
-        auto* situation
-            = new QTableWidgetItem(row.problem ? QStringLiteral("PROBLEMA: %1").arg(row.reason) : QStringLiteral("OK"));
+        auto* situation = new QTableWidgetItem(row.problem ? QStringLiteral("PROBLEMA") : QStringLiteral("OK"));
         if (row.problem) {
             situation->setIcon(warning);
-            situation->setToolTip(row.reason);
+            for (QTableWidgetItem* item : {label, situation})
+                item->setToolTip(row.reason);
             for (QTableWidgetItem* item : {label, value, situation}) {
                 item->setBackground(ProblemBackground);
                 item->setForeground(ProblemText);

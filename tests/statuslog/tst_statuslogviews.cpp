@@ -102,7 +102,8 @@ void TestStatusLogViews::statusMarksProblems()
         const QTableWidgetItem* situation = table->item(row, 2);
         const bool problem = table->item(row, 0)->text() == QStringLiteral("Nível da bateria");
         // Read without colour: a word and an icon; and with colour: a background the other rows lack.
-        QCOMPARE(situation->text().startsWith(QStringLiteral("PROBLEMA: ")), problem);
+        QCOMPARE(situation->text(), problem ? QStringLiteral("PROBLEMA") : QStringLiteral("OK"));
+        QCOMPARE(situation->toolTip(), problem ? QStringLiteral("Bateria em nível baixo") : QString());
         QCOMPARE(!situation->icon().isNull(), problem);
         QCOMPARE(table->item(row, 1)->background().style() != Qt::NoBrush, problem);
         marked += problem;

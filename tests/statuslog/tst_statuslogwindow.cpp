@@ -120,7 +120,6 @@ private slots:
         QCOMPARE(table->item(0, 1)->text(), QStringLiteral("900000001"));
         QCOMPARE(view->status().summary(), QStringLiteral("SAT em operação normal"));
         QVERIFY(results()->windowTitle().contains(QStringLiteral("Status Operacional")));
-        capture(QStringLiteral("8-detalhes-status.png"));
     }
 
     void blockedStatusIsMarked()
@@ -130,7 +129,7 @@ private slots:
         QCOMPARE(details(), QStringLiteral("statusPage"));
         auto* view = results()->findChild<StatusView*>("statusView");
         QCOMPARE(view->status().problems(), QStringList {QStringLiteral("SAT bloqueado pelo contribuinte")});
-        capture(QStringLiteral("9-detalhes-status-bloqueado.png"));
+        capture(QStringLiteral("detalhes-status.png"));
         QVERIFY(step("pushButton", {"treino123"}).startsWith("17000"));
     }
 
@@ -150,6 +149,8 @@ private slots:
         QCOMPARE(view->totalRows(), int(log.count('\n')));
         QCOMPARE(view->findChild<QTableView*>("tabela")->model()->rowCount(), int(log.count('\n')));
 
+        capture(QStringLiteral("detalhes-log.png"));
+
         // The series of the last status names the file.
         QString suggested;
         view->setSavePathChooser(
@@ -166,7 +167,6 @@ private slots:
         QVERIFY(blockLines >= 2); // the block and the unblock above
         QTest::keyClicks(view->findChild<QLineEdit*>("filtro"), QStringLiteral("BLOQUE"));
         QCOMPARE(view->shownRows(), blockLines);
-        capture(QStringLiteral("10-detalhes-log.png"));
         view->findChild<QLineEdit*>("filtro")->clear();
     }
 
