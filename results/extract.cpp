@@ -733,17 +733,24 @@ bool printExtract(const CfeReceipt& receipt, int paperWidthMm, QPrinter* printer
     }
     const Extract extract(receipt, paperWidthMm);
     // A roll printer takes a page as long as the extract; the printer's own margins are left out so that the
-    // layout's margins are the only ones.
+    // layout's margins are the only ones. A printer that refuses the size, or a PDF printer given a longer
+    // extract than a PDF page holds, gets it over several pages cut between lines, nothing lost.
     printer->setFullPage(true);
-    printer->setPageSize(
-        QPageSize(extract.sizeMm(), QPageSize::Millimeter, QStringLiteral("Extrato"), QPageSize::ExactMatch));
+    const QSizeF wanted(extract.paperWidthMm(), std::min(extract.sizeMm().height(), kMaxPdfPageMm));
+    printer->setPageSize(QPageSize(wanted, QPageSize::Millimeter, QStringLiteral("Extrato"), QPageSize::ExactMatch));
     printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    const double pageMm = printer->pageLayout().fullRect(QPageLayout::Millimeter).height();
+    const auto pages = pageRanges(*extract.layout_, (pageMm > 10 ? pageMm : wanted.height()) * kUnitsPerMm);
     QPainter painter;
     if (!painter.begin(printer)) {
         setError(error, QStringLiteral("Não foi possível iniciar a impressão em \"%1\".").arg(printer->printerName()));
         return false;
     }
-    extract.paint(&painter);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !printer->newPage())
+            break;
+        paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
+    }
     if (!painter.end() || printer->printerState() == QPrinter::Error) {
         setError(error, QStringLiteral("A impressão em \"%1\" falhou.").arg(printer->printerName()));
         return false;

@@ -52,6 +52,7 @@ public:
 
 private:
     friend bool writeExtractPdf(const CfeReceipt&, int, const QString&, QString*);
+    friend bool printExtract(const CfeReceipt&, int, QPrinter*, QString*);
     std::unique_ptr<Layout> layout_;
 };
 
@@ -62,7 +63,8 @@ QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm = kPaperWidth80
 bool writeExtractPdf(const CfeReceipt& receipt, int paperWidthMm, const QString& path, QString* error);
 
 // Prints on a printer the caller set up (e.g. through QPrintDialog): sets a custom page size of the paper's width
-// and the extract's height, no margins. *error in Portuguese on failure.
+// and the extract's height, no margins; where the printer's page is shorter, the extract goes on over more pages.
+// *error in Portuguese on failure.
 bool printExtract(const CfeReceipt& receipt, int paperWidthMm, QPrinter* printer, QString* error);
 
 } // namespace satresults

@@ -48,6 +48,8 @@ ResultWindow::ResultWindow(ResultList* list)
     , choosePrinter(defaultPrinter)
 {
     setupUi(this);
+    // Closing the main window ends the program even while this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resultList->setModel(results);
     resultList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     // Room for the four columns; the extract takes the rest.

@@ -271,6 +271,7 @@ private slots:
     void windowIsItsOwnTopLevelAndGoesWithTheMainWindow()
     {
         sell(fixture("venda-cfe.xml"));
+        f->window->show();
         QPointer<ResultWindow> window = details();
         QCOMPARE(window->objectName(), QStringLiteral("ResultWindow"));
         QVERIFY(window->isWindow());
@@ -279,6 +280,15 @@ private slots:
         // The main window's gradient must not reach the extract.
         QVERIFY(!f->window->styleSheet().isEmpty());
         QVERIFY(window->styleSheet().isEmpty());
+        // Closing the main window ends the run, even with the results still open.
+        // Qt decides that on its event loop, so the test runs one.
+        QVERIFY(window->isVisible());
+        QTimer::singleShot(0, f->window.get(), [this] { f->window->close(); });
+        QTimer giveUp;
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        giveUp.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
         f->window.reset();
         QVERIFY(window.isNull());
     }

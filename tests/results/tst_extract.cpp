@@ -277,11 +277,21 @@ void TestExtract::longExtractSpreadsOverPages()
         total += pointsToMm(page.height());
     }
     QVERIFY(qAbs(total - Extract(r, 80).sizeMm().height()) < 1);
+    // The printing path cuts its pages the same way.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(base + QStringLiteral("-impresso.pdf"));
+    QVERIFY2(printExtract(r, 80, &printer, &error), qPrintable(error));
+    const QList<QSizeF> printed = pageSizes(base + QStringLiteral("-impresso.pdf"));
+    QCOMPARE(printed.size(), pages.size());
+    for (const QSizeF& page : printed)
+        QVERIFY(pointsToMm(page.height()) <= 5000.5);
+
     const QString last = QString::number(pages.size());
     run(QStringLiteral("pdftoppm"),
         {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"), last,
          QStringLiteral("-l"), last, base + QStringLiteral(".pdf"), base});
-    const QStringList images = QDir(m_dir.path()).entryList({QStringLiteral("long*.png")});
+    const QStringList images = QDir(m_dir.path()).entryList({QStringLiteral("long-*.png")});
     QCOMPARE(images.size(), 1);
     QCOMPARE(symbols(decodeImages({m_dir.filePath(images.first())}), QStringLiteral("QR-Code")),
              QStringList {qrCodeText(r)});
