@@ -6,6 +6,7 @@
 #include "forms/dialog.h"
 #include "forms/dialog2.h"
 #include "results/runresults.h"
+#include "results/statuslogcapture.h"
 #include "sat/dllsat.h"
 
 #include <QMessageBox>
@@ -73,6 +74,7 @@ void MainWindow::on_pushButton_3_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = ConsultarStatusOperacional(uniqueSessionNumber(0, 999999), code.constData());
+    keepStatus(this, tr("Status Operacional SAT"), lastAnswer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Status Operacional SAT"), QString::fromUtf8(formattedText(record)));
     // The answer is shown even after a transport failure: it may say more.
@@ -90,6 +92,7 @@ void MainWindow::on_pushButton_4_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = ConsultarNumeroSessao(uniqueSessionNumber(0, 999999), code.constData(), queried);
+    keepSessionAnswer(this, tr("Numero Sessao"), lastAnswer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Numero Sessao"), QString::fromUtf8(formattedText(record)));
     Com->append(QString::fromLatin1(lastAnswer));

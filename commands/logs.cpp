@@ -5,6 +5,7 @@
 #include "commands/answer.h"
 #include "commands/report.h"
 #include "forms/dialog.h"
+#include "results/statuslogcapture.h"
 #include "sat/dllsat.h"
 
 void MainWindow::extractLogs(const QByteArray& activationCode)
@@ -16,8 +17,11 @@ void MainWindow::extractLogs(const QByteArray& activationCode)
 
     // The log runs to the end of the answer; a "|" inside it is skipped by the decoder.
     const AnswerField log = answerTail(lastAnswer, 5);
-    if (log.begin)
-        appendDecoded(decodeBase64(log.begin));
+    if (log.begin) {
+        const std::size_t length = decodeBase64(log.begin);
+        keepLog(this, tr("Extrair Logs SAT"), lastAnswer, decodeBuffer(), length);
+        appendDecoded(length);
+    }
 }
 
 void MainWindow::on_Logs_clicked()

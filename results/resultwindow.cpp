@@ -2,6 +2,7 @@
 
 #include "cfeformat.h"
 #include "extract.h"
+#include "operationalstatus.h"
 #include "resultlist.h"
 
 #include <QDir>
@@ -108,13 +109,35 @@ void ResultWindow::showResult(const CommandResult& result)
                      QString::fromUtf8(result.document));
         break;
     case CommandResult::Kind::Status:
+        setWindowTitle(QString::fromUtf8("Resultado — %1").arg(result.command));
+        statusView->setAnswer(result.answer, result.when);
+        views->setCurrentWidget(statusPage);
+        break;
     case CommandResult::Kind::Log:
+        setWindowTitle(QString::fromUtf8("Resultado — %1").arg(result.command));
+        logView->setLog(result.document, lastSerial(result.when), result.when);
+        views->setCurrentWidget(logPage);
+        break;
     case CommandResult::Kind::Raw:
         showText(QString::fromUtf8("Resultado — %1").arg(result.command), QString(),
                  QString::fromLatin1(result.answer));
         break;
     }
     updateActions();
+}
+
+// The series of the newest status read up to that moment, to name the log's file; empty when there is none.
+QString ResultWindow::lastSerial(const QDateTime& until) const
+{
+    for (int row = 0; row < results->rowCount(); ++row) {
+        const CommandResult& result = results->at(row);
+        if (result.kind != CommandResult::Kind::Status || result.when > until)
+            continue;
+        const OperationalStatus status = OperationalStatus::parse(result.answer, result.when);
+        if (status.isValid())
+            return status.serial();
+    }
+    return QString();
 }
 
 void ResultWindow::showExtract()

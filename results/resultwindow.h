@@ -3,9 +3,9 @@
 /*
  * The results window: the run's list of results beside one view per kind of
  * result, in a stack. A receipt (sale, cancellation, end-to-end test) shows
- * its extract; a document that is not a CF-e shows why, with its text; any
- * other kind shows the library's answer until it has a view of its own. To
- * add a kind: a page in resultwindow.ui and a case in showResult().
+ * its extract; a document that is not a CF-e shows why, with its text; a
+ * status and a log show their tables; any other kind shows the library's
+ * answer. To add a kind: a page in resultwindow.ui and a case in showResult().
  */
 
 #include "cfereceipt.h"
@@ -52,6 +52,7 @@ private:
     void showRow(int row);
     void showResult(const CommandResult& result);
     void showExtract();
+    QString lastSerial(const QDateTime& until) const;
     void showText(const QString& title, const QString& message, const QString& text);
     void updateActions();
     QString suggestedPath(const QString& fileName) const;
