@@ -102,8 +102,10 @@ namespace {
                     lines << line;
                     line.clear();
                 }
-                lines << piece.left(columns);
-                piece = piece.mid(columns);
+                // Never between the two halves of a character outside the BMP.
+                const int cut = piece.at(columns - 1).isHighSurrogate() && columns > 1 ? columns - 1 : columns;
+                lines << piece.left(cut);
+                piece = piece.mid(cut);
             }
             if (line.isEmpty())
                 line = piece;
@@ -140,7 +142,7 @@ namespace {
     {
         bool digits = cep.size() == 8;
         for (QChar c : cep)
-            digits = digits && c.isDigit();
+            digits = digits && c >= u'0' && c <= u'9';
         return digits ? cep.left(5) + u'-' + cep.mid(5) : cep;
     }
 
@@ -194,7 +196,8 @@ struct Extract::Layout {
     void line(const QString& text, bool bold = false)
     {
         Block b;
-        b.text = text;
+        // Values shown as carried (a malformed amount, say) may still hold control characters.
+        b.text = plainLines(text).join(u' ');
         b.bold = bold;
         add(b, lineHeight);
     }
@@ -429,7 +432,8 @@ namespace {
 
     bool isDigitKey(const QString& key)
     {
-        return key.size() == 44 && std::all_of(key.begin(), key.end(), [](QChar c) { return c.isDigit(); });
+        // ASCII digits only: QChar::isDigit() also takes other scripts' digits, which Code 128 cannot carry.
+        return key.size() == 44 && std::all_of(key.begin(), key.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     }
 
     // SAT number, date and time, the key in groups and its barcode; the QR code only where its signature is known.
