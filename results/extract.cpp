@@ -262,7 +262,7 @@ struct Extract::Layout {
     {
         BarcodeSymbol symbol = encodeCode128(key, 50);
         if (!symbol.valid) {
-            text(QStringLiteral("(código de barras indisponível: %1)").arg(symbol.error), Align::Center);
+            text(QStringLiteral("(código de barras indisponível: a chave não pôde ser codificada)"), Align::Center);
             return;
         }
         // The bars stay within the printable width; the quiet zones may take up the paper's blank margins.
@@ -288,7 +288,8 @@ struct Extract::Layout {
     {
         BarcodeSymbol symbol = encodeQrCode(content);
         if (!symbol.valid) {
-            text(QStringLiteral("(QR Code indisponível: %1)").arg(symbol.error), Align::Center);
+            // zint refuses texts past a QR code's capacity (a forged signature of kilobytes, say).
+            text(QStringLiteral("(QR Code indisponível: o texto excede o que um QR Code comporta)"), Align::Center);
             return;
         }
         Block b;

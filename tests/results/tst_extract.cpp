@@ -1,5 +1,6 @@
 // The extract as a user gets it: PDF pages rasterised by poppler and read back by zbar, the printed path, the
 // on-screen image, and the layout's lines.
+#include "barcode.h"
 #include "cfeformat.h"
 #include "cfereceipt.h"
 #include "extract.h"
@@ -128,6 +129,7 @@ private slots:
     void screenImageReadsBack();
     void longExtractSpreadsOverPages();
 
+    void code128InSubsetC();
     void linesFitThePaper_data();
     void linesFitThePaper();
     void saleContentInOrder();
@@ -313,6 +315,27 @@ void TestExtract::longExtractSpreadsOverPages()
     QCOMPARE(images.size(), 1);
     QCOMPARE(symbols(decodeImages({m_dir.filePath(images.first())}), QStringLiteral("QR-Code")),
              QStringList {qrCodeText(r)});
+}
+
+// Subset C packs two digits per symbol: start, 22 symbols, check and stop make 277 modules; subset B would
+// need 519 and would not fit the paper at a readable module.
+void TestExtract::code128InSubsetC()
+{
+    const QString key = receipt(QStringLiteral("two items")).key;
+    const BarcodeSymbol code = encodeCode128(key, 50);
+    QVERIFY2(code.valid, qPrintable(code.error));
+    QCOMPARE(code.width, 277.0);
+    for (const QRectF& bar : code.bars)
+        QVERIFY(bar.left() >= 0 && bar.right() <= code.width);
+    const BarcodeSymbol qr = encodeQrCode(qrCodeText(receipt(QStringLiteral("two items"))));
+    QVERIFY2(qr.valid, qPrintable(qr.error));
+    QCOMPARE(qr.width, qr.height);
+    QVERIFY(!encodeQrCode(QString(8000, u'x')).valid);
+
+    // Such a receipt still shows, with its reason in place of the symbol.
+    CfeReceipt r = receipt(QStringLiteral("two items"));
+    r.qrCodeSignature = QString(8000, u'A');
+    QVERIFY(indexOf(Extract(r, 80).textLines(), QStringLiteral("QR Code indisponível")) >= 0);
 }
 
 void TestExtract::linesFitThePaper_data()
