@@ -102,8 +102,10 @@ namespace {
                     lines << line;
                     line.clear();
                 }
-                lines << piece.left(columns);
-                piece = piece.mid(columns);
+                // Never between the two halves of a character outside the BMP.
+                const int cut = piece.at(columns - 1).isHighSurrogate() && columns > 1 ? columns - 1 : columns;
+                lines << piece.left(cut);
+                piece = piece.mid(cut);
             }
             if (line.isEmpty())
                 line = piece;
@@ -140,7 +142,7 @@ namespace {
     {
         bool digits = cep.size() == 8;
         for (QChar c : cep)
-            digits = digits && c.isDigit();
+            digits = digits && c >= u'0' && c <= u'9';
         return digits ? cep.left(5) + u'-' + cep.mid(5) : cep;
     }
 
@@ -194,7 +196,8 @@ struct Extract::Layout {
     void line(const QString& text, bool bold = false)
     {
         Block b;
-        b.text = text;
+        // Values shown as carried (a malformed amount, say) may still hold control characters.
+        b.text = plainLines(text).join(u' ');
         b.bold = bold;
         add(b, lineHeight);
     }
@@ -259,7 +262,7 @@ struct Extract::Layout {
     {
         BarcodeSymbol symbol = encodeCode128(key, 50);
         if (!symbol.valid) {
-            text(QStringLiteral("(código de barras indisponível: %1)").arg(symbol.error), Align::Center);
+            text(QStringLiteral("(código de barras indisponível: a chave não pôde ser codificada)"), Align::Center);
             return;
         }
         // The bars stay within the printable width; the quiet zones may take up the paper's blank margins.
@@ -285,7 +288,8 @@ struct Extract::Layout {
     {
         BarcodeSymbol symbol = encodeQrCode(content);
         if (!symbol.valid) {
-            text(QStringLiteral("(QR Code indisponível: %1)").arg(symbol.error), Align::Center);
+            // zint refuses texts past a QR code's capacity (a forged signature of kilobytes, say).
+            text(QStringLiteral("(QR Code indisponível: o texto excede o que um QR Code comporta)"), Align::Center);
             return;
         }
         Block b;
@@ -429,7 +433,8 @@ namespace {
 
     bool isDigitKey(const QString& key)
     {
-        return key.size() == 44 && std::all_of(key.begin(), key.end(), [](QChar c) { return c.isDigit(); });
+        // ASCII digits only: QChar::isDigit() also takes other scripts' digits, which Code 128 cannot carry.
+        return key.size() == 44 && std::all_of(key.begin(), key.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     }
 
     // SAT number, date and time, the key in groups and its barcode; the QR code only where its signature is known.
