@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace satresults {
 
@@ -33,6 +34,9 @@ namespace {
     constexpr double kVerticalMarginMm = 4.0;
     constexpr double kCode128HeightMm = 10.0;
     constexpr double kQrSideMm = 40.0;
+    // A long QR text (the signature alone is 344 characters) needs about 80 modules: at 40 mm a module would fall
+    // below two pixels in a view drawn at 96 dpi, which zbar and phones no longer read. The code grows instead.
+    constexpr double kMinQrModuleMm = 0.54;
     constexpr double kMaxModuleMm = 0.33;
     constexpr double kMinModuleMm = 0.2;
     constexpr double kRotatedModuleMm = 0.25;
@@ -294,8 +298,9 @@ struct Extract::Layout {
         }
         Block b;
         b.type = Block::Type::QrCode;
-        const double side = std::min(kQrSideMm * kUnitsPerMm, printableUnits());
-        b.moduleUnits = side / (symbol.width + 2 * kQrQuietModules);
+        const double modules = symbol.width + 2 * kQrQuietModules;
+        b.moduleUnits = std::min(std::max(kQrSideMm * kUnitsPerMm / modules, kMinQrModuleMm * kUnitsPerMm),
+                                 printableUnits() / modules);
         b.symbol = symbol;
         gap(1);
         add(b, b.moduleUnits * (symbol.height + 2 * kQrQuietModules));
@@ -491,7 +496,10 @@ namespace {
     }
 
     // Bars land on whole device pixels when painting into an image, so a raster view has no grey, blurred edges.
-    double snappedModule(QPainter* painter, double moduleUnits)
+    // A QR code's modules round down, so that it keeps within its block. A Code 128's round to the nearest
+    // pixel while the bars still fit across the paper (its quiet zones may reach into the margins): rounding
+    // 1.9 pixels down to one would halve the bars and leave them too thin to read.
+    double snappedModule(QPainter* painter, double moduleUnits, double roundedSpanModules, double spanUnits)
     {
         const int type = painter->device() ? painter->device()->devType() : 0;
         if (type != QInternal::Image && type != QInternal::Pixmap)
@@ -499,7 +507,12 @@ namespace {
         const double scale = painter->deviceTransform().m11();
         if (scale <= 0)
             return moduleUnits;
-        return std::max(1.0, std::floor(moduleUnits * scale)) / scale;
+        const double ideal = moduleUnits * scale;
+        double pixels = std::max(1.0, std::floor(ideal));
+        if (roundedSpanModules > 0 && std::round(ideal) > pixels
+            && std::round(ideal) * roundedSpanModules <= spanUnits * scale)
+            pixels = std::round(ideal);
+        return pixels / scale;
     }
 
     double snapped(QPainter* painter, double units)
@@ -510,9 +523,12 @@ namespace {
 
     void paintSymbol(QPainter* painter, const Layout& l, const Layout::Block& b, int quietModules)
     {
-        const double module = snappedModule(painter, b.moduleUnits);
-        const double width = module * (b.symbol.width + 2 * quietModules);
         const bool isQr = b.type == Layout::Block::Type::QrCode;
+        // A rotated Code 128 runs along the paper, whose length follows the content.
+        const double span = b.rotated ? std::numeric_limits<double>::max() : l.widthUnits();
+        const double module
+            = snappedModule(painter, b.moduleUnits, isQr ? 0.0 : b.symbol.width + 2.0 * quietModules, span);
+        const double width = module * (b.symbol.width + 2 * quietModules);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing, false);
         painter->setPen(Qt::NoPen);

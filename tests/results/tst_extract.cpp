@@ -254,9 +254,12 @@ void TestExtract::screenImageReadsBack_data()
 {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("dpi");
-    QTest::newRow("80 mm at 200 dpi") << 80 << 200;
-    QTest::newRow("58 mm at 200 dpi") << 58 << 200;
-    QTest::newRow("80 mm at 96 dpi") << 80 << 96;
+    // At 96 dpi a Code 128 module across 80 mm paper is under one pixel: only the QR code is required there.
+    QTest::addColumn<bool>("barcodeDrawable");
+    QTest::newRow("80 mm at 200 dpi") << 80 << 200 << true;
+    QTest::newRow("58 mm at 200 dpi") << 58 << 200 << true;
+    QTest::newRow("80 mm at 192 dpi, the window on a 96-dpi screen") << 80 << 192 << true;
+    QTest::newRow("80 mm at 96 dpi") << 80 << 96 << false;
 }
 
 void TestExtract::screenImageReadsBack()
@@ -265,6 +268,7 @@ void TestExtract::screenImageReadsBack()
         QSKIP("zbarimg missing (package zbar-tools)");
     QFETCH(int, width);
     QFETCH(int, dpi);
+    QFETCH(bool, barcodeDrawable);
     const CfeReceipt r = receipt(QStringLiteral("two items"));
     const QImage image = renderExtract(r, width, dpi);
     const QSizeF mm = Extract(r, width).sizeMm();
@@ -273,7 +277,8 @@ void TestExtract::screenImageReadsBack()
     const QString path = m_dir.filePath(QStringLiteral("screen-%1-%2.png").arg(width).arg(dpi));
     QVERIFY(image.save(path));
     const QStringList decoded = decodeImages({path});
-    QCOMPARE(symbols(decoded, QStringLiteral("CODE-128")), QStringList {r.key});
+    if (barcodeDrawable)
+        QCOMPARE(symbols(decoded, QStringLiteral("CODE-128")), QStringList {r.key});
     QCOMPARE(symbols(decoded, QStringLiteral("QR-Code")), QStringList {qrCodeText(r)});
 }
 
