@@ -41,25 +41,10 @@ namespace {
         return all;
     }
 
-    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason)
-    {
-        out = rejection(group, fault, reason);
-        return false;
-    }
-
     bool checkAttributes(const xmlNode* inf, Rejection& out)
     {
-        for (const xmlAttr* a = inf->properties; a; a = a->next) {
-            const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
-            if (name == "Id" || name == "versao" || name == "versaoSB")
-                return fail(out, G::Cancellation, LayoutFault::DeviceField,
-                            "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
-            if (name != "chCanc")
-                return fail(out, G::Cancellation, LayoutFault::Unexpected,
-                            "infCFe/@" + name + " nao previsto no leiaute");
-        }
-        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>("chCanc")))
-            return fail(out, G::Cancellation, LayoutFault::Missing, "infCFe/@chCanc ausente");
+        if (!checkInfCfeAttributes(inf, G::Cancellation, "chCanc", out))
+            return false;
         const std::string key = attribute(inf, "chCanc");
         if (key.size() != 47 || key.compare(0, 3, "CFe") != 0 || !isDigits(key.substr(3), 44, 44))
             return fail(out, G::Cancellation, LayoutFault::Format,

@@ -380,6 +380,27 @@ namespace layout {
         return requireUpTo(slots.size());
     }
 
+    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason)
+    {
+        out = rejection(group, fault, reason);
+        return false;
+    }
+
+    bool checkInfCfeAttributes(const xmlNode* inf, int group, const char* allowed, Rejection& out)
+    {
+        for (const xmlAttr* a = inf->properties; a; a = a->next) {
+            const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
+            if (name == "Id" || name == "versao" || name == "versaoSB")
+                return fail(out, group, LayoutFault::DeviceField,
+                            "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
+            if (name != allowed)
+                return fail(out, group, LayoutFault::Unexpected, "infCFe/@" + name + " nao previsto no leiaute");
+        }
+        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>(allowed)))
+            return fail(out, group, LayoutFault::Missing, std::string("infCFe/@") + allowed + " ausente");
+        return true;
+    }
+
 } // namespace layout
 
 } // namespace satemu

@@ -103,6 +103,13 @@ namespace layout {
     // Checks the children of node against schema, recursively; path names node in reasons ("det[2]/prod").
     bool checkLayout(const _xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out);
 
+    // Sets out to the rejection and returns false, so a check can end with "return fail(...)".
+    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason);
+
+    // infCFe carries exactly one attribute from the application, allowed: the device fills Id, versao and versaoSB.
+    // Checks that it is there and that nothing else is; its value is left to the caller.
+    bool checkInfCfeAttributes(const _xmlNode* inf, int group, const char* allowed, Rejection& out);
+
 } // namespace layout
 
 } // namespace satemu

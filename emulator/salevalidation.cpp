@@ -140,24 +140,10 @@ namespace {
         return all;
     }
 
-    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason)
-    {
-        out = rejection(group, fault, reason);
-        return false;
-    }
-
     bool checkVersion(const xmlNode* inf, Rejection& out)
     {
-        for (const xmlAttr* a = inf->properties; a; a = a->next) {
-            const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
-            if (name == "Id" || name == "versao" || name == "versaoSB")
-                return fail(out, G::Document, LayoutFault::DeviceField,
-                            "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
-            if (name != "versaoDadosEnt")
-                return fail(out, G::Document, LayoutFault::Unexpected, "infCFe/@" + name + " nao previsto no leiaute");
-        }
-        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>("versaoDadosEnt")))
-            return fail(out, G::Document, LayoutFault::Missing, "infCFe/@versaoDadosEnt ausente");
+        if (!checkInfCfeAttributes(inf, G::Document, "versaoDadosEnt", out))
+            return false;
         LayoutFault fault;
         const std::string version = attribute(inf, "versaoDadosEnt");
         if (!checkFormat(oneOf(kVersions), version, fault).empty())
