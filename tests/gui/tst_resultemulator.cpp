@@ -4,7 +4,7 @@
 // window with the sale's extract is saved there as extrato.png.
 
 #include "app/commandstate.h"
-#include "app/mainwindow.h"
+#include "emulatorwindow.h"
 #include "modalanswerer.h"
 #include "resultlist.h"
 #include "resultwindow.h"
@@ -20,34 +20,11 @@
 #include <QTest>
 #include <QTextEdit>
 
-class TestResultEmulator : public QObject {
+class TestResultEmulator : public QObject, private EmulatorWindow {
     Q_OBJECT
 
 private:
-    QTemporaryDir stateDir;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<ModalAnswerer> modal;
     QString saleKey;
-
-    template <typename T> T* widget(const char* name) const { return window->findChild<T*>(QLatin1String(name)); }
-
-    // Runs a command and returns the text of its one message box.
-    QString step(const char* button, const QStringList& prompts = {})
-    {
-        modal->clear();
-        for (const QString& answer : prompts) {
-            if (answer.startsWith(QLatin1Char('/')))
-                modal->then(ModalAnswerer::chooseFile(answer));
-            else
-                modal->then(ModalAnswerer::typeAndAccept(answer));
-        }
-        widget<QAbstractButton>(button)->click();
-        if (modal->boxes.size() != 1 || !modal->unexpected.isEmpty() || modal->pendingActions() != 0)
-            return QStringLiteral("<%1 boxes, unexpected %2>")
-                .arg(modal->boxes.size())
-                .arg(modal->unexpected.join(','));
-        return modal->boxes.first().text;
-    }
 
     // Opens the window from "Detalhes..." and returns the text of the extract on show.
     QString details(ResultWindow** shown = nullptr)
@@ -77,30 +54,13 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(stateDir.isValid());
-        qputenv("SAT_EMULADOR_ESTADO", stateDir.filePath("estado.txt").toLocal8Bit());
-        qunsetenv("SAT_EMULADOR_FALHA");
-        qunsetenv("SAT_EMULADOR_AGORA");
-        window = std::make_unique<MainWindow>();
-        window->show();
-        modal = std::make_unique<ModalAnswerer>();
-
-        widget<QLineEdit>("cnpj")->setText("44555666000181");
-        widget<QLineEdit>("CodAtivacao")->setText("treino123");
-        widget<QLineEdit>("ConfCodigoAtivacao")->setText("treino123");
-        QVERIFY(step("btAtivarSAT").startsWith("04000"));
-        widget<QLineEdit>("cnpjContribuinte")->setText("44555666000181");
-        widget<QLineEdit>("cnpjSW")->setText("11222333000181");
-        widget<QLineEdit>("assinaturaAC")->setText(QString(344, QLatin1Char('0')));
-        QVERIFY(step("btAssociarAssinatura", {"treino123"}).startsWith("13000"));
+        openActivatedAndAssociated();
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(!widget<QAbstractButton>("Detalhes")->isEnabled());
     }
 
-    void cleanupTestCase()
-    {
-        modal.reset();
-        window.reset();
-    }
+    void cleanupTestCase() { close(); }
 
     void endToEndTestShowsTheTestReceipt()
     {
@@ -130,12 +90,7 @@ private slots:
         QVERIFY2(showsKey(extract, saleKey), qPrintable(extract));
         QVERIFY(extract.contains(QStringLiteral("Extrato No.")));
         QVERIFY2(results->windowTitle().contains(QString::fromUtf8("Venda nº ")), qPrintable(results->windowTitle()));
-        const QString captures = qEnvironmentVariable("SAT_CAPTURAS");
-        if (!captures.isEmpty()) {
-            results->resize(900, 760);
-            QTest::qWait(300);
-            QVERIFY(results->grab().save(QDir(captures).filePath(QStringLiteral("extrato.png"))));
-        }
+        capture(results, QSize(900, 760), QStringLiteral("extrato.png"));
     }
 
     void cancellationShowsItsOwnExtract()

@@ -3,7 +3,7 @@
 // there as PNG for the README.
 
 #include "app/commandstate.h"
-#include "app/mainwindow.h"
+#include "emulatorwindow.h"
 #include "logview.h"
 #include "modalanswerer.h"
 #include "resultlist.h"
@@ -21,34 +21,12 @@
 #include <QTest>
 #include <QTextEdit>
 
-class TestStatusLogWindow : public QObject {
+class TestStatusLogWindow : public QObject, private EmulatorWindow {
     Q_OBJECT
 
 private:
-    QTemporaryDir stateDir;
-    std::unique_ptr<MainWindow> window;
-    std::unique_ptr<ModalAnswerer> modal;
     int statusSession = -1;
     int saleSession = -1;
-
-    template <typename T> T* widget(const char* name) const { return window->findChild<T*>(QLatin1String(name)); }
-
-    QString step(const char* button, const QStringList& prompts = {})
-    {
-        modal->clear();
-        for (const QString& answer : prompts) {
-            if (answer.startsWith(QLatin1Char('/')))
-                modal->then(ModalAnswerer::chooseFile(answer));
-            else
-                modal->then(ModalAnswerer::typeAndAccept(answer));
-        }
-        widget<QAbstractButton>(button)->click();
-        if (modal->boxes.size() != 1 || !modal->unexpected.isEmpty() || modal->pendingActions() != 0)
-            return QStringLiteral("<%1 boxes, unexpected %2>")
-                .arg(modal->boxes.size())
-                .arg(modal->unexpected.join(','));
-        return modal->boxes.first().text;
-    }
 
     // Opens the window from "Detalhes..." and returns the name of the page on show.
     QString details()
@@ -59,48 +37,20 @@ private:
 
     ResultWindow* results() const { return window->findChild<RunResults*>()->window(); }
 
-    void capture(const QString& name)
-    {
-        const QString folder = qEnvironmentVariable("SAT_CAPTURAS");
-        if (folder.isEmpty())
-            return;
-        ResultWindow* shown = results();
-        shown->resize(1100, 720);
-        QTest::qWait(200);
-        QVERIFY(shown->grab().save(QDir(folder).filePath(name)));
-    }
-
     QString com() const { return widget<QTextEdit>("Com")->toPlainText(); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(stateDir.isValid());
-        qputenv("SAT_EMULADOR_ESTADO", stateDir.filePath("estado.txt").toLocal8Bit());
-        qunsetenv("SAT_EMULADOR_FALHA");
-        qunsetenv("SAT_EMULADOR_AGORA");
-        window = std::make_unique<MainWindow>();
-        window->show();
-        modal = std::make_unique<ModalAnswerer>();
-
-        widget<QLineEdit>("cnpj")->setText("44555666000181");
-        widget<QLineEdit>("CodAtivacao")->setText("treino123");
-        widget<QLineEdit>("ConfCodigoAtivacao")->setText("treino123");
-        QVERIFY(step("btAtivarSAT").startsWith("04000"));
-        widget<QLineEdit>("cnpjContribuinte")->setText("44555666000181");
-        widget<QLineEdit>("cnpjSW")->setText("11222333000181");
-        widget<QLineEdit>("assinaturaAC")->setText(QString(344, QLatin1Char('0')));
-        QVERIFY(step("btAssociarAssinatura", {"treino123"}).startsWith("13000"));
+        openActivatedAndAssociated();
+        if (QTest::currentTestFailed())
+            return;
         const QString sale = step("Vende", {QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml"), "treino123"});
         QVERIFY2(sale.startsWith("06000"), qPrintable(sale));
         saleSession = QByteArray(lastAnswer).split('|').value(0).toInt();
     }
 
-    void cleanupTestCase()
-    {
-        modal.reset();
-        window.reset();
-    }
+    void cleanupTestCase() { close(); }
 
     void statusShowsTheDevicesTable()
     {
@@ -129,7 +79,7 @@ private slots:
         QCOMPARE(details(), QStringLiteral("statusPage"));
         auto* view = results()->findChild<StatusView*>("statusView");
         QCOMPARE(view->status().problems(), QStringList {QStringLiteral("SAT bloqueado pelo contribuinte")});
-        capture(QStringLiteral("detalhes-status.png"));
+        capture(results(), QSize(1100, 720), QStringLiteral("detalhes-status.png"));
         QVERIFY(step("pushButton", {"treino123"}).startsWith("17000"));
     }
 
@@ -149,7 +99,7 @@ private slots:
         QCOMPARE(view->totalRows(), int(log.count('\n')));
         QCOMPARE(view->findChild<QTableView*>("tabela")->model()->rowCount(), int(log.count('\n')));
 
-        capture(QStringLiteral("detalhes-log.png"));
+        capture(results(), QSize(1100, 720), QStringLiteral("detalhes-log.png"));
 
         // The series of the last status names the file.
         QString suggested;
