@@ -1,4 +1,5 @@
 #include "codec/base64.h"
+#include "qtbenchmain.h"
 #include "samplelog.h"
 
 #include <benchmark/benchmark.h>
@@ -59,13 +60,5 @@ BENCHMARK(appendDecodedLogAndLayOut)->Unit(benchmark::kMillisecond)->MinTime(2.0
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }

@@ -3,6 +3,7 @@
 // CF-e holds.
 #include "cfereceipt.h"
 #include "extract.h"
+#include "qtbenchmain.h"
 
 #include <benchmark/benchmark.h>
 
@@ -68,13 +69,5 @@ BENCHMARK(pdf)->Arg(2)->Arg(500)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -3,6 +3,7 @@
 #include "devicetext.h"
 #include "logparser.h"
 #include "logview.h"
+#include "qtbenchmain.h"
 #include "samplelog.h"
 
 #include <benchmark/benchmark.h>
@@ -107,13 +108,5 @@ BENCHMARK(filterKeystroke)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTi
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }
