@@ -48,15 +48,9 @@ Run run(const QString& program, const QStringList& arguments)
 // Every symbol zbar finds on every page, as "CODE-128:..." and "QR-Code:..." lines.
 QStringList decodeImages(const QStringList& images)
 {
-    // The images are deterministic, but zbarimg once found nothing in one of them while the whole suite ran in
-    // parallel and read it at once when run again: a failed read is tried once more, and reported.
-    Run zbar;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        zbar = run(QStringLiteral("zbarimg"), QStringList {QStringLiteral("-q")} + images);
-        if (zbar.exitCode == 0)
-            break;
+    const Run zbar = run(QStringLiteral("zbarimg"), QStringList {QStringLiteral("-q")} + images);
+    if (zbar.exitCode != 0)
         qWarning("zbarimg %s: exit %d: %s", qPrintable(images.join(u' ')), zbar.exitCode, qPrintable(zbar.errors));
-    }
     return zbar.out.split(u'\n', Qt::SkipEmptyParts);
 }
 
