@@ -90,7 +90,7 @@ private slots:
         QVERIFY2(showsKey(extract, saleKey), qPrintable(extract));
         QVERIFY(extract.contains(QStringLiteral("Extrato No.")));
         QVERIFY2(results->windowTitle().contains(QString::fromUtf8("Venda nº ")), qPrintable(results->windowTitle()));
-        capture(results, QSize(900, 760), QStringLiteral("extrato.png"));
+        capture(results, QSize(1010, 1160), QStringLiteral("extrato.png"));
     }
 
     void cancellationShowsItsOwnExtract()
