@@ -681,7 +681,11 @@ void Extract::paint(QPainter* painter) const
 
 QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm, int dpi)
 {
-    const Extract extract(receipt, paperWidthMm);
+    return renderExtract(Extract(receipt, paperWidthMm), dpi);
+}
+
+QImage renderExtract(const Extract& extract, int dpi)
+{
     const QSizeF mm = extract.sizeMm();
     // A raster engine's coordinates stay within 32767 pixels: a very long extract is drawn at a lower resolution.
     const double maxDpi = 32000.0 * 25.4 / std::max(mm.width(), mm.height());

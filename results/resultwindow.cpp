@@ -161,12 +161,12 @@ void ResultWindow::showExtract()
 
     const qreal ratio = devicePixelRatioF();
     const int dpi = qRound(qMax(logicalDpiX(), 96) * ScreenZoom * ratio);
-    QImage image = satresults::renderExtract(receipt, paperWidthMm(), dpi);
+    const satresults::Extract extract(receipt, paperWidthMm());
+    QImage image = satresults::renderExtract(extract, dpi);
     image.setDevicePixelRatio(ratio);
     extractImage->setPixmap(QPixmap::fromImage(image));
     // The extract's text, for screen readers and for copying it out.
-    extractImage->setAccessibleDescription(
-        satresults::Extract(receipt, paperWidthMm()).textLines().join(QLatin1Char('\n')));
+    extractImage->setAccessibleDescription(extract.textLines().join(QLatin1Char('\n')));
     views->setCurrentWidget(extractPage);
 }
 
