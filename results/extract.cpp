@@ -760,12 +760,14 @@ bool printExtract(const CfeReceipt& receipt, int paperWidthMm, QPrinter* printer
         setError(error, QStringLiteral("Não foi possível iniciar a impressão em \"%1\".").arg(printer->printerName()));
         return false;
     }
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        if (i > 0 && !printer->newPage())
-            break;
-        paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
+    bool allPages = true;
+    for (qsizetype i = 0; i < pages.size() && allPages; ++i) {
+        // A page the printer would not start is part of the extract lost: the print failed.
+        allPages = i == 0 || printer->newPage();
+        if (allPages)
+            paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
     }
-    if (!painter.end() || printer->printerState() == QPrinter::Error) {
+    if (!painter.end() || !allPages || printer->printerState() == QPrinter::Error) {
         setError(error, QStringLiteral("A impressão em \"%1\" falhou.").arg(printer->printerName()));
         return false;
     }
