@@ -12,7 +12,7 @@ namespace satresults {
 struct BarcodeSymbol {
     bool valid = false;
     QString error; // libzint's message when !valid
-    double width = 0; // in modules, quiet zones included
+    double width = 0; // in modules, no quiet zones (the extract adds its own)
     double height = 0; // in modules (Code 128: the bar height given to encode)
     QList<QRectF> bars; // dark rectangles, in modules
 };

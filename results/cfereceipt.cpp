@@ -2,6 +2,7 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -112,16 +113,6 @@ namespace {
         return {std::move(root), {}};
     }
 
-    bool isKey(const QString& text)
-    {
-        if (text.size() != 44)
-            return false;
-        for (QChar c : text)
-            if (c < u'0' || c > u'9')
-                return false;
-        return true;
-    }
-
     QString withoutPrefix(const QString& id)
     {
         return id.startsWith(QLatin1String("CFe")) ? id.mid(3) : id;
@@ -224,7 +215,7 @@ CfeParseResult parseCfeReceipt(const QByteArray& xml)
     // Without the device's key there is no barcode, no QR code and nothing to check: the data sent to the device
     // for a sale is not yet a receipt.
     r.key = withoutPrefix(inf->attribute(u"Id"));
-    if (!isKey(r.key)) {
+    if (!isAccessKey(r.key)) {
         result.error = r.key.isEmpty()
             ? QStringLiteral("O CF-e não tem chave de acesso (atributo Id de infCFe): ainda não foi emitido pelo SAT.")
             : QStringLiteral("A chave de acesso do CF-e (atributo Id de infCFe) não tem 44 dígitos: \"%1\".")
@@ -253,6 +244,11 @@ CfeParseResult parseCfeReceipt(const QByteArray& xml)
     }
     result.ok = true;
     return result;
+}
+
+bool isAccessKey(const QString& text)
+{
+    return text.size() == 44 && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 QString qrCodeText(const CfeReceipt& receipt)

@@ -89,6 +89,9 @@ struct CfeParseResult {
     QString error; // Portuguese, for the user, when !ok
 };
 
+// 44 ASCII digits: other scripts' digits, which QChar::isDigit() takes, cannot go into a Code 128.
+bool isAccessKey(const QString& text);
+
 // Reads a CF-e (root CFe) or a cancellation CF-e (root CFeCanc).
 CfeParseResult parseCfeReceipt(const QByteArray& xml);
 

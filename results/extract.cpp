@@ -312,14 +312,9 @@ namespace {
 
     using Layout = Extract::Layout;
 
-    bool isTestEnvironment(const CfeReceipt& r)
-    {
-        return r.testEnvironment;
-    }
-
     void addTestMark(Layout& l, const CfeReceipt& r)
     {
-        if (!isTestEnvironment(r))
+        if (!r.testEnvironment)
             return;
         l.text(QStringLiteral("*** AMBIENTE DE TESTES ***"), Align::Center, true);
         l.text(QStringLiteral("DOCUMENTO SEM VALOR FISCAL"), Align::Center, true);
@@ -328,7 +323,7 @@ namespace {
     void addHeader(Layout& l, const CfeReceipt& r, const QString& title)
     {
         addTestMark(l, r);
-        if (isTestEnvironment(r))
+        if (r.testEnvironment)
             l.separator();
         l.text(r.issuerDisplayName(), Align::Center, true);
         if (!r.tradeName.isEmpty() && !r.name.isEmpty() && r.name != r.tradeName)
@@ -436,12 +431,6 @@ namespace {
             l.separator();
     }
 
-    bool isDigitKey(const QString& key)
-    {
-        // ASCII digits only: QChar::isDigit() also takes other scripts' digits, which Code 128 cannot carry.
-        return key.size() == 44 && std::all_of(key.begin(), key.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    }
-
     // SAT number, date and time, the key in groups and its barcode; the QR code only where its signature is known.
     void addIdentification(Layout& l, const QString& serial, const QString& date, const QString& time,
                            const QString& key, const QString& qrText)
@@ -461,7 +450,7 @@ namespace {
                 l.pieces(groups, Align::Center);
             }
         }
-        if (isDigitKey(key))
+        if (isAccessKey(key))
             l.code128(key);
         if (!qrText.isEmpty())
             l.qrCode(qrText);
@@ -486,7 +475,7 @@ namespace {
         if (!r.total.isEmpty())
             l.pair(QStringLiteral("TOTAL R$"), formatMoney(r.total), true);
         // The cancelled sale's serial is part of its key; its QR code needs a signature only the sale carries.
-        const QString saleSerial = isDigitKey(r.cancelledKey) ? r.cancelledKey.mid(22, 9) : QString();
+        const QString saleSerial = isAccessKey(r.cancelledKey) ? r.cancelledKey.mid(22, 9) : QString();
         addIdentification(l, saleSerial, r.cancelledDate, r.cancelledTime, r.cancelledKey, QString());
         l.separator();
         l.text(QStringLiteral("DADOS DO CUPOM FISCAL ELETRÔNICO DE CANCELAMENTO"), Align::Center, true);
@@ -681,7 +670,11 @@ void Extract::paint(QPainter* painter) const
 
 QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm, int dpi)
 {
-    const Extract extract(receipt, paperWidthMm);
+    return renderExtract(Extract(receipt, paperWidthMm), dpi);
+}
+
+QImage renderExtract(const Extract& extract, int dpi)
+{
     const QSizeF mm = extract.sizeMm();
     // A raster engine's coordinates stay within 32767 pixels: a very long extract is drawn at a lower resolution.
     const double maxDpi = 32000.0 * 25.4 / std::max(mm.width(), mm.height());
@@ -767,12 +760,14 @@ bool printExtract(const CfeReceipt& receipt, int paperWidthMm, QPrinter* printer
         setError(error, QStringLiteral("Não foi possível iniciar a impressão em \"%1\".").arg(printer->printerName()));
         return false;
     }
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        if (i > 0 && !printer->newPage())
-            break;
-        paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
+    bool allPages = true;
+    for (qsizetype i = 0; i < pages.size() && allPages; ++i) {
+        // A page the printer would not start is part of the extract lost: the print failed.
+        allPages = i == 0 || printer->newPage();
+        if (allPages)
+            paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
     }
-    if (!painter.end() || printer->printerState() == QPrinter::Error) {
+    if (!painter.end() || !allPages || printer->printerState() == QPrinter::Error) {
         setError(error, QStringLiteral("A impressão em \"%1\" falhou.").arg(printer->printerName()));
         return false;
     }

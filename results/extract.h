@@ -58,6 +58,8 @@ private:
 
 // The extract as an image at dpi dots per inch, white background (for the on-screen view).
 QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm = kPaperWidth80, int dpi = 200);
+// The same for an extract already laid out (a view that also wants its textLines()).
+QImage renderExtract(const Extract& extract, int dpi = 200);
 
 // One page as wide as the paper and as tall as the extract, written atomically; *error in Portuguese on failure.
 bool writeExtractPdf(const CfeReceipt& receipt, int paperWidthMm, const QString& path, QString* error);

@@ -3,6 +3,7 @@
 #include "cfeformat.h"
 #include "extract.h"
 #include "operationalstatus.h"
+#include "resultfiles.h"
 #include "resultlist.h"
 
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace {
 
@@ -161,12 +161,12 @@ void ResultWindow::showExtract()
 
     const qreal ratio = devicePixelRatioF();
     const int dpi = qRound(qMax(logicalDpiX(), 96) * ScreenZoom * ratio);
-    QImage image = satresults::renderExtract(receipt, paperWidthMm(), dpi);
+    const satresults::Extract extract(receipt, paperWidthMm());
+    QImage image = satresults::renderExtract(extract, dpi);
     image.setDevicePixelRatio(ratio);
     extractImage->setPixmap(QPixmap::fromImage(image));
     // The extract's text, for screen readers and for copying it out.
-    extractImage->setAccessibleDescription(
-        satresults::Extract(receipt, paperWidthMm()).textLines().join(QLatin1Char('\n')));
+    extractImage->setAccessibleDescription(extract.textLines().join(QLatin1Char('\n')));
     views->setCurrentWidget(extractPage);
 }
 
@@ -257,11 +257,7 @@ void ResultWindow::on_saveXmlButton_clicked()
     const QString name = askFileName(title, fileName, QStringLiteral("Documentos XML (*.xml)"));
     if (name.isEmpty())
         return;
-    QSaveFile file(name);
-    const bool written
-        = file.open(QIODevice::WriteOnly) && file.write(current->document) == current->document.size() && file.commit();
-    if (!written)
-        reportFailure(title,
-                      QString::fromUtf8("Não foi possível salvar o arquivo %1: %2")
-                          .arg(QDir::toNativeSeparators(name), file.errorString()));
+    QString error;
+    if (!ResultFiles::write(name, current->document, &error))
+        reportFailure(title, error);
 }

@@ -135,6 +135,7 @@ private slots:
     void sizeFollowsContent();
     void unwritablePdf_data();
     void unwritablePdf();
+    void printerRefusingAPageFails();
 
 private:
     bool toolsPresent() const;
@@ -507,6 +508,33 @@ void TestExtract::unwritablePdf()
     QVERIFY2(error.startsWith(QStringLiteral("Não foi possível")), qPrintable(error));
     QVERIFY(error.contains(target));
     QVERIFY(QFileInfo(target).isDir() == path.isEmpty());
+}
+
+namespace {
+
+// A printer whose paper runs out after the first page, while its state stays Active.
+class OnePagePrinter : public QPrinter {
+public:
+    using QPrinter::QPrinter;
+    bool newPage() override { return false; }
+};
+
+} // namespace
+
+// An extract of several pages whose second page the printer will not start is a failed print, not a success.
+void TestExtract::printerRefusingAPageFails()
+{
+    CfeReceipt r = receipt(QStringLiteral("two items"));
+    const CfeItem item = r.items.first();
+    for (int i = 0; i < 2000; ++i)
+        r.items.append(item);
+    QVERIFY(Extract(r, 80).sizeMm().height() > 5000);
+    OnePagePrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_dir.filePath(QStringLiteral("uma-pagina.pdf")));
+    QString error;
+    QVERIFY(!printExtract(r, 80, &printer, &error));
+    QVERIFY2(error.startsWith(QStringLiteral("A impressão")), qPrintable(error));
 }
 
 QTEST_MAIN(TestExtract)
