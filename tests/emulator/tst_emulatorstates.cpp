@@ -471,6 +471,14 @@ void TestEmulatorStates::taxpayerProfile_data()
     QTest::newRow("some fields") << QByteArray("xNome=MERCADO TESTE\n\n") << "MERCADO TESTE"
                                  << "01001000"
                                  << "3" << false;
+    // 60 characters, more bytes than that in UTF-8.
+    const QString accented = QStringLiteral("PADARIA S\u00c3O JO\u00c3O ").repeated(4).left(60);
+    QTest::newRow("accented name at its longest") << QByteArray("xNome=") + accented.toUtf8() + "\n"
+                                                  << accented << "01001000"
+                                                  << "3" << false;
+    QTest::newRow("name not in UTF-8") << QByteArray("xNome=PADARIA S\xc3O JO\xc3O\n") << "CONTRIBUINTE DO EMULADOR SAT"
+                                       << "01001000"
+                                       << "3" << true;
     QTest::newRow("wrong CEP") << QByteArray("xNome=MERCADO TESTE\nCEP=1301-000\n") << "CONTRIBUINTE DO EMULADOR SAT"
                                << "01001000"
                                << "3" << true;
