@@ -138,6 +138,7 @@ private slots:
     void cleanup();
 
     void issuedSaleGroups();
+    void declaredTaxTotalKept();
     void apportionment_data();
     void apportionment();
     void deviceFieldsReplaceTheApplications();
@@ -332,6 +333,26 @@ void TestEmulatorStates::issuedSaleGroups()
              QStringList({"CST"}));
     QCOMPARE(inf->child(QStringLiteral("total"))->names(),
              QStringList({"ICMSTot", "vCFe", "ISSQNtot", "DescAcrEntr", "vCFeLei12741"}));
+}
+
+// vCFeLei12741 is the application's own declaration: summed from the items only when it sends none.
+void TestEmulatorStates::declaredTaxTotalKept()
+{
+    activate();
+    associate();
+    QByteArray doc = document(QStringLiteral("venda-impostos.xml"));
+    QVERIFY(doc.contains("</DescAcrEntr>"));
+    doc.replace("</DescAcrEntr>", "</DescAcrEntr><vCFeLei12741>3.00</vCFeLei12741>");
+    const QStringList fields = sell(doc);
+    QCOMPARE(fields.value(1), QStringLiteral("06000"));
+    const Element cfe = parseXml(QByteArray::fromBase64(fields.value(6).toLatin1()));
+    const Element* inf = cfe.child(QStringLiteral("infCFe"));
+    QVERIFY(inf);
+    const Element* total = inf->child(QStringLiteral("total"));
+    QVERIFY(total);
+    QCOMPARE(total->count(QStringLiteral("vCFeLei12741")), 1);
+    QCOMPARE(total->at(QStringLiteral("vCFeLei12741")), QStringLiteral("3.00"));
+    QCOMPARE(total->names(), QStringList({"ICMSTot", "vCFe", "ISSQNtot", "DescAcrEntr", "vCFeLei12741"}));
 }
 
 void TestEmulatorStates::apportionment_data()
