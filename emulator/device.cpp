@@ -626,7 +626,7 @@ void Device::prepare()
             log("SAT de fabrica");
         else if (outcome == StateFile::Outcome::SetAside)
             log(note, DeviceLog::kError);
-        if (const int leftovers = StateFile::removeLeftovers(path))
+        if (const int leftovers = StateFile::removeLeftovers(path, kCancellationFileName))
             log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
                 DeviceLog::kAlert);
     }

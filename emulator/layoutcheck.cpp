@@ -141,6 +141,16 @@ namespace {
 
 } // namespace
 
+// The layout sizes texts in characters; libxml2 hands over UTF-8, so an accented letter is more than one byte.
+int characterCount(const std::string& text)
+{
+    int count = 0;
+    for (const unsigned char c : text)
+        if ((c & 0xc0) != 0x80)
+            ++count;
+    return count;
+}
+
 Rejection rejection(int group, LayoutFault fault, const std::string& reason)
 {
     char code[8];
@@ -197,7 +207,7 @@ namespace layout {
         case FieldFormat::None:
             return {};
         case FieldFormat::Text: {
-            const int size = static_cast<int>(value.size());
+            const int size = characterCount(value);
             if (size < format.a || size > format.b)
                 return format.a == format.b
                     ? "deve ter " + plural(format.a, "caractere", "caracteres")

@@ -53,6 +53,9 @@ namespace LayoutGroup {
 
 Rejection rejection(int group, LayoutFault fault, const std::string& reason);
 
+// Characters, not bytes, of a UTF-8 text as libxml2 gives it.
+int characterCount(const std::string& text);
+
 // The schema pieces, kept apart: their short names read like the layout's own tables.
 namespace layout {
 

@@ -278,9 +278,10 @@ namespace {
         xmlNode* total = firstChild(inf, "total");
         if (!total)
             total = xmlAddChild(inf, xmlNewDocNode(doc, nullptr, x("total"), nullptr));
-        // Only the application's subtotal discount or increase survives; the rest is the device's.
+        // Only the application's subtotal discount or increase and its declared tax total survive; the rest is the
+        // device's.
         for (xmlNode* child : childElements(total))
-            if (elementName(child) != "DescAcrEntr") {
+            if (elementName(child) != "DescAcrEntr" && elementName(child) != "vCFeLei12741") {
                 xmlUnlinkNode(child);
                 xmlFreeNode(child);
             }
@@ -304,8 +305,9 @@ namespace {
             for (const auto& value : values)
                 xmlAddChild(issqnTotal, textNode(doc, value.first, value.second.format(2)));
         }
-        if (taxes.anyLaw12741)
+        if (taxes.anyLaw12741 && !firstChild(total, "vCFeLei12741"))
             setField(doc, total, "vCFeLei12741", taxes.law12741.format(2), order);
+        sortChildren(total, order);
     }
 
     void completePayment(xmlDoc* doc, xmlNode* inf, const SaleDocument& sale)

@@ -46,9 +46,9 @@ namespace {
             return fail(error, where + "/imposto ausente");
         const std::string code = childText(prod, "cProd");
         const std::string description = childText(prod, "xProd");
-        if (code.empty() || code.size() > 60)
+        if (code.empty() || characterCount(code) > 60)
             return fail(error, where + "/prod/cProd ausente ou invalido");
-        if (description.empty() || description.size() > 120)
+        if (description.empty() || characterCount(description) > 120)
             return fail(error, where + "/prod/xProd ausente ou invalido");
         Decimal quantity;
         Decimal unitPrice;

@@ -168,7 +168,7 @@ namespace {
                 return fail(out, G::Item, LayoutFault::Repeated, where + " " + number + " repetido");
             for (const xmlNode* obs : children(firstChild(det, "prod"), "obsFiscoDet")) {
                 const std::string field = attribute(obs, "xCampoDet");
-                if (field.empty() || field.size() > 20)
+                if (field.empty() || characterCount(field) > 20)
                     return fail(out, G::Item, LayoutFault::Format,
                                 "infCFe/det[" + std::to_string(position)
                                     + "]/prod/obsFiscoDet/@xCampoDet deve ter de 1 a 20 caracteres");

@@ -116,7 +116,7 @@ StateFile::Outcome StateFile::load(const std::string& path, DeviceState& state, 
     return Outcome::SetAside;
 }
 
-int StateFile::removeLeftovers(const std::string& path)
+int StateFile::removeLeftovers(const std::string& path, const std::string& sibling)
 {
     const std::string directory = directoryOf(path);
     DIR* folder = opendir(directory.c_str());
@@ -132,7 +132,7 @@ int StateFile::removeLeftovers(const std::string& path)
             continue;
         const std::string owner = name.substr(0, mark);
         const std::string pidText = name.substr(mark + 5);
-        if (owner != stateName && owner != "cancelamento-ultima-venda.xml")
+        if (owner != stateName && owner != sibling)
             continue;
         if (pidText.empty() || pidText.size() > 9 || pidText.find_first_not_of("0123456789") != std::string::npos)
             continue;

@@ -20,9 +20,9 @@ public:
     // where it went, and state is left as it was given.
     static Outcome load(const std::string& path, DeviceState& state, const std::string& stamp, std::string& note);
     static bool save(const std::string& path, const DeviceState& state, std::string& error);
-    // Removes the temporary files that a process killed while writing left beside path (its own pid or one no
-    // longer running); returns how many.
-    static int removeLeftovers(const std::string& path);
+    // Removes the temporary files that a process killed while writing path, or sibling beside it, left there (its
+    // own pid or one no longer running); returns how many.
+    static int removeLeftovers(const std::string& path, const std::string& sibling);
     static bool writeAtomically(const std::string& path, const std::string& content, std::string& error);
 };
 

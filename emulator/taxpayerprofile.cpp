@@ -1,6 +1,9 @@
 #include "taxpayerprofile.h"
 
 #include "cnpj.h"
+#include "layoutcheck.h"
+
+#include <libxml/xmlstring.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +30,10 @@ namespace {
 
     std::string lengthRule(const char* name, const std::string& value, size_t minimum, size_t maximum)
     {
-        if (value.size() < minimum || value.size() > maximum || !isPrintable(value))
+        // A file saved in another encoding would put bytes into the CF-e that are not UTF-8.
+        const size_t characters = static_cast<size_t>(characterCount(value));
+        if (characters < minimum || characters > maximum || !isPrintable(value)
+            || !xmlCheckUTF8(reinterpret_cast<const xmlChar*>(value.c_str())))
             return std::string(name) + " deve ter de " + std::to_string(minimum) + " a " + std::to_string(maximum)
                 + " caracteres";
         return {};

@@ -138,6 +138,7 @@ private slots:
     void cleanup();
 
     void issuedSaleGroups();
+    void declaredTaxTotalKept();
     void apportionment_data();
     void apportionment();
     void deviceFieldsReplaceTheApplications();
@@ -334,6 +335,26 @@ void TestEmulatorStates::issuedSaleGroups()
              QStringList({"ICMSTot", "vCFe", "ISSQNtot", "DescAcrEntr", "vCFeLei12741"}));
 }
 
+// vCFeLei12741 is the application's own declaration: summed from the items only when it sends none.
+void TestEmulatorStates::declaredTaxTotalKept()
+{
+    activate();
+    associate();
+    QByteArray doc = document(QStringLiteral("venda-impostos.xml"));
+    QVERIFY(doc.contains("</DescAcrEntr>"));
+    doc.replace("</DescAcrEntr>", "</DescAcrEntr><vCFeLei12741>3.00</vCFeLei12741>");
+    const QStringList fields = sell(doc);
+    QCOMPARE(fields.value(1), QStringLiteral("06000"));
+    const Element cfe = parseXml(QByteArray::fromBase64(fields.value(6).toLatin1()));
+    const Element* inf = cfe.child(QStringLiteral("infCFe"));
+    QVERIFY(inf);
+    const Element* total = inf->child(QStringLiteral("total"));
+    QVERIFY(total);
+    QCOMPARE(total->count(QStringLiteral("vCFeLei12741")), 1);
+    QCOMPARE(total->at(QStringLiteral("vCFeLei12741")), QStringLiteral("3.00"));
+    QCOMPARE(total->names(), QStringList({"ICMSTot", "vCFe", "ISSQNtot", "DescAcrEntr", "vCFeLei12741"}));
+}
+
 void TestEmulatorStates::apportionment_data()
 {
     QTest::addColumn<QStringList>("prices");
@@ -471,6 +492,14 @@ void TestEmulatorStates::taxpayerProfile_data()
     QTest::newRow("some fields") << QByteArray("xNome=MERCADO TESTE\n\n") << "MERCADO TESTE"
                                  << "01001000"
                                  << "3" << false;
+    // 60 characters, more bytes than that in UTF-8.
+    const QString accented = QStringLiteral("PADARIA S\u00c3O JO\u00c3O ").repeated(4).left(60);
+    QTest::newRow("accented name at its longest") << QByteArray("xNome=") + accented.toUtf8() + "\n"
+                                                  << accented << "01001000"
+                                                  << "3" << false;
+    QTest::newRow("name not in UTF-8") << QByteArray("xNome=PADARIA S\xc3O JO\xc3O\n") << "CONTRIBUINTE DO EMULADOR SAT"
+                                       << "01001000"
+                                       << "3" << true;
     QTest::newRow("wrong CEP") << QByteArray("xNome=MERCADO TESTE\nCEP=1301-000\n") << "CONTRIBUINTE DO EMULADOR SAT"
                                << "01001000"
                                << "3" << true;

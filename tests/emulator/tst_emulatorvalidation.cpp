@@ -144,6 +144,11 @@ void TestEmulatorValidation::saleAccepted_data()
                "<COFINS><COFINSOutr><CST>99</CST><qBCProd>3.0000</qBCProd><vAliqProd>0.2000</vAliqProd></COFINSOutr>"
                "</COFINS><COFINSST><vBC>1.00</vBC><pCOFINS>0.0100</pCOFINS></COFINSST>")
         << "17.50";
+    // Sizes are in characters: each of these letters is two bytes of UTF-8.
+    QTest::newRow("accented texts at their longest") << QByteArray("<xProd>Cafe torrado 500 g</xProd>||<uCom>un<")
+                                                     << QByteArray("<xProd>") + QString(120, QChar(0xe7)).toUtf8()
+            + "</xProd>||<uCom>" + QString(6, QChar(0xe3)).toUtf8() + "<"
+                                                     << "17.50";
     QTest::newRow("every optional field")
         << QByteArray("<CPF>12345678909</CPF>||</dest>||<cProd>0001</cProd>||<xProd>Cafe torrado 500 g</xProd>||"
                       "<vDesc>1.00</vDesc>||</prod><imposto>||<vDescSubtot>0.50</vDescSubtot>||</DescAcrEntr>||"
@@ -244,6 +249,8 @@ void TestEmulatorValidation::saleRefused_data()
     row("CFOP of 3 digits", "<CFOP>5102", "<CFOP>510", "1056", item + "CFOP deve ter 4 digitos");
     row("uCom missing", "<uCom>un</uCom>", "", "1051", item + "uCom ausente");
     row("uCom too long", "<uCom>un<", "<uCom>unidade<", "1056", item + "uCom deve ter de 1 a 6 caracteres");
+    row("uCom of 7 accented letters", "<uCom>un<", "<uCom>" + QString(7, QChar(0xe3)).toUtf8() + "<", "1056",
+        item + "uCom deve ter de 1 a 6 caracteres");
     row("field holding elements", "<uCom>un<", "<uCom><b/><", "1056",
         item + "uCom e um campo e nao pode conter elementos");
     row("qCom with 3 decimals", "<qCom>3.0000", "<qCom>3.000", "1056",
