@@ -363,7 +363,7 @@ private slots:
         };
         f->click("pushButton_2");
         QCOMPARE(f->modal.boxes.size(), 1);
-        QCOMPARE(parent, f->window.get()); // still the window's child, as specified
+        QCOMPARE(parent, f->window.get()); // still opened over the window, not moved out from under its sheet
         QVERIFY2(painted.isEmpty(), qPrintable(painted.join(", ")));
     }
 
