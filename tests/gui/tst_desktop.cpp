@@ -158,16 +158,6 @@ class TestDesktop : public QObject {
 
 private:
     std::unique_ptr<WindowFixture> f;
-    std::unique_ptr<QTemporaryDir> dir;
-
-    QString writeFile(const QString& name, const QByteArray& content)
-    {
-        const QString path = dir->filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
 
     // The file dialog of "Venda", looked at while open and then cancelled, and the command's prompt dismissed.
     void lookAtTheSaleFileDialog(std::function<void(QFileDialog*)> look)
@@ -208,8 +198,7 @@ private slots:
     void init()
     {
         f = std::make_unique<WindowFixture>();
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
+        QVERIFY(f->dir.isValid());
     }
 
     void cleanup()
@@ -217,7 +206,6 @@ private slots:
         QVERIFY2(f->modal.unexpected.isEmpty(), qPrintable(f->modal.unexpected.join(", ")));
         QCOMPARE(f->modal.pendingActions(), 0);
         f.reset();
-        dir.reset();
         removeTranslators();
     }
 
@@ -252,7 +240,7 @@ private slots:
         QFETCH(QByteArray, function);
         QFETCH(QList<QByteArray>, sent);
         if (choosesFile)
-            f->modal.then(ModalAnswerer::chooseFile(writeFile("cancelamento.xml", "<CFeCanc/>")));
+            f->modal.then(ModalAnswerer::chooseFile(f->writeFile("cancelamento.xml", "<CFeCanc/>")));
         for (const QString& text : typed)
             f->modal.then(typeWhereTheFocusIs(text));
         f->click(button.constData());
@@ -331,7 +319,7 @@ private slots:
 
     void withoutTheCatalogueTheToolStartsAsBefore()
     {
-        QVERIFY(!installQtTranslations(*qApp, dir->path()));
+        QVERIFY(!installQtTranslations(*qApp, f->dir.path()));
         QVERIFY(qApp->findChildren<QTranslator*>().isEmpty());
         f = std::make_unique<WindowFixture>();
         f->window->show();

@@ -14,7 +14,6 @@ class TestRefusals : public QObject {
 
 private:
     std::unique_ptr<WindowFixture> f;
-    std::unique_ptr<QTemporaryDir> dir;
 
     // The one critical box the command showed, with nothing sent to the device.
     QString onlyRefusal()
@@ -30,8 +29,7 @@ private slots:
     void init()
     {
         f = std::make_unique<WindowFixture>();
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
+        QVERIFY(f->dir.isValid());
     }
 
     void cleanup()
@@ -39,7 +37,6 @@ private slots:
         QVERIFY2(f->modal.unexpected.isEmpty(), qPrintable(f->modal.unexpected.join(", ")));
         QCOMPARE(f->modal.pendingActions(), 0);
         f.reset();
-        dir.reset();
     }
 
     void refusedDocumentsSayWhy_data()
@@ -68,7 +65,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, replacedBy);
         QFETCH(QStringList, mentions);
-        const QString path = dir->filePath("documento.xml");
+        const QString path = f->dir.filePath("documento.xml");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         file.close();

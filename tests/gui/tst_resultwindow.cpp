@@ -54,23 +54,13 @@ class TestResultWindow : public QObject {
 
 private:
     std::unique_ptr<WindowFixture> f;
-    std::unique_ptr<QTemporaryDir> dir;
     QString chosen; // what the save seam answers; empty cancels
     QStringList suggested; // what the window proposed each time
-
-    QString writeFile(const QString& name, const QByteArray& content)
-    {
-        const QString path = dir->filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
 
     void sell(const QByteArray& message, const QByteArray& answer)
     {
         SatDouble::script(0, message, answer);
-        f->modal.then(ModalAnswerer::chooseFile(writeFile("venda.xml", "<CFe/>")));
+        f->modal.then(ModalAnswerer::chooseFile(f->writeFile("venda.xml", "<CFe/>")));
         f->modal.then(ModalAnswerer::typeAndAccept("12345678"));
         f->click("Vende");
     }
@@ -79,7 +69,7 @@ private:
     void cancel(const QByteArray& receipt)
     {
         SatDouble::script(0, "07000 - Cupom cancelado", saleAnswer(receipt));
-        f->modal.then(ModalAnswerer::chooseFile(writeFile("canc.xml", "<CFeCanc/>")));
+        f->modal.then(ModalAnswerer::chooseFile(f->writeFile("canc.xml", "<CFeCanc/>")));
         f->modal.then(ModalAnswerer::typeAndAccept("CFe" + keyOf(receipt)));
         f->modal.then(ModalAnswerer::typeAndAccept("12345678"));
         f->click("cancelavenda");
@@ -134,14 +124,13 @@ private:
         return key.size() == 44 && digits.contains(key);
     }
 
-    QStringList filesInDir() const { return QDir(dir->path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
+    QStringList filesInDir() const { return QDir(f->dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot); }
 
 private slots:
     void init()
     {
         f = std::make_unique<WindowFixture>();
-        dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
+        QVERIFY(f->dir.isValid());
         chosen.clear();
         suggested.clear();
     }
@@ -151,7 +140,6 @@ private slots:
         QVERIFY2(f->modal.unexpected.isEmpty(), qPrintable(f->modal.unexpected.join(", ")));
         QCOMPARE(f->modal.pendingActions(), 0);
         f.reset();
-        dir.reset();
     }
 
     // --- What the commands keep -----------------------------------------
@@ -318,7 +306,7 @@ private slots:
         QVERIFY(!part<QAbstractButton>(window, "savePdfButton")->isEnabled());
         QVERIFY(part<QAbstractButton>(window, "saveXmlButton")->isEnabled());
 
-        chosen = dir->filePath("junk.xml");
+        chosen = f->dir.filePath("junk.xml");
         press(window, "saveXmlButton");
         QFile saved(chosen);
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -343,7 +331,7 @@ private slots:
         cancellation ? cancel(receipt) : sell(receipt);
         ResultWindow* window = details();
 
-        chosen = dir->filePath("salvo.xml");
+        chosen = f->dir.filePath("salvo.xml");
         press(window, "saveXmlButton");
         QCOMPARE(suggested.size(), 1);
         QCOMPARE(QFileInfo(suggested.first()).fileName(), prefix + keyOf(receipt) + ".xml");
@@ -363,7 +351,7 @@ private slots:
         const QByteArray receipt = fixture("venda-cfe.xml");
         sell(receipt);
         ResultWindow* window = details();
-        chosen = dir->filePath("extrato.pdf");
+        chosen = f->dir.filePath("extrato.pdf");
         press(window, "savePdfButton");
         QCOMPARE(QFileInfo(suggested.value(0)).fileName(), "extrato-CFe" + keyOf(receipt) + ".pdf");
         QFile pdf(chosen);
@@ -387,8 +375,8 @@ private slots:
         sell(fixture("venda-cfe.xml"));
         ResultWindow* window = details();
         // A folder that cannot be written, even by root: its "parent" is a file.
-        writeFile("arquivo", "x");
-        chosen = dir->filePath("arquivo/saida");
+        f->writeFile("arquivo", "x");
+        chosen = f->dir.filePath("arquivo/saida");
         f->modal.clear();
         press(window, button.constData());
         QCOMPARE(f->modal.boxes.size(), 1);
@@ -402,13 +390,13 @@ private slots:
     void nothingIsWrittenWithoutTheUsersChoice()
     {
         const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir->path()));
+        QVERIFY(QDir::setCurrent(f->dir.path()));
         sell(fixture("venda-cfe.xml"));
         ResultWindow* window = details();
         bool asked = false;
         window->setPrinterChooser([&](QWidget*, QPrinter* printer) {
             asked = true;
-            printer->setOutputFileName(dir->filePath("impresso.pdf"));
+            printer->setOutputFileName(f->dir.filePath("impresso.pdf"));
             return false;
         });
         chosen.clear(); // the user cancels each dialog
@@ -437,7 +425,7 @@ private slots:
         sell(fixture("venda-cfe.xml"));
         ResultWindow* window = details();
         part<QComboBox>(window, "paperWidth")->setCurrentIndex(index);
-        const QString output = dir->filePath("impresso.pdf");
+        const QString output = f->dir.filePath("impresso.pdf");
         double offered = 0;
         window->setPrinterChooser([&](QWidget*, QPrinter* printer) {
             offered = printer->pageLayout().fullRect(QPageLayout::Millimeter).width();

@@ -9,6 +9,8 @@
 #include "satdouble.h"
 
 #include <QAbstractButton>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -35,6 +37,17 @@ public:
     // every modal window it opened answered.
     void click(const char* button) { widget<QAbstractButton>(button)->click(); }
 
+    // A file of the test's own, in a folder removed with the fixture.
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
     std::unique_ptr<MainWindow> window;
     ModalAnswerer modal;
+    QTemporaryDir dir;
 };
