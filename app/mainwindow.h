@@ -77,8 +77,9 @@ private:
     // Sale and cancellation: the chosen file into the document buffer. False
     // when the file was refused and the command must send nothing.
     bool loadDocument(const QString& title);
-    // Decodes the receipt in the answer's seventh field into Com.
-    void showReceipt();
+    // Decodes the receipt in the answer's seventh field into Com; the number of
+    // bytes decoded into the decode buffer, 0 when the answer has no such field.
+    std::size_t showReceipt();
     // Log extraction, shared by its two buttons.
     void extractLogs(const QByteArray& activationCode);
     // Appends decoded bytes to Com, up to their first NUL, as Latin-1.

@@ -118,14 +118,16 @@ void MainWindow::appendDecoded(std::size_t length)
     Com->setVisible(true);
 }
 
-void MainWindow::showReceipt()
+std::size_t MainWindow::showReceipt()
 {
     const AnswerField receipt = answerField(lastAnswer, 6);
     if (!receipt.begin)
-        return;
+        return 0;
     // The field ends at the next "|": decode it alone, not the fields after it.
     const QByteArray field(receipt.begin, int(receipt.length));
-    appendDecoded(decodeBase64(field.constData()));
+    const std::size_t length = decodeBase64(field.constData());
+    appendDecoded(length);
+    return length;
 }
 
 void MainWindow::on_Vende_clicked()
@@ -143,8 +145,8 @@ void MainWindow::on_Vende_clicked()
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
     if (recordMessage(record).contains("6000")) {
-        showReceipt();
-        keepReceipt(this, CommandResult::Kind::Sale, title, lastAnswer, 6);
+        const std::size_t length = showReceipt();
+        keepDecodedReceipt(this, CommandResult::Kind::Sale, title, lastAnswer, decodeBuffer(), length);
     }
 }
 
@@ -164,7 +166,7 @@ void MainWindow::on_cancelavenda_clicked()
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
     if (recordMessage(record).contains("7000")) {
-        showReceipt();
-        keepReceipt(this, CommandResult::Kind::Cancellation, title, lastAnswer, 6);
+        const std::size_t length = showReceipt();
+        keepDecodedReceipt(this, CommandResult::Kind::Cancellation, title, lastAnswer, decodeBuffer(), length);
     }
 }

@@ -45,10 +45,15 @@ void keepReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& c
     if (!encoded.begin || encoded.length == 0)
         return;
     const QByteArray text(encoded.begin, int(encoded.length));
-    const std::size_t length = decodeBase64(text.constData());
+    keepDecodedReceipt(mainWindow, kind, command, answer, decodeBuffer(), decodeBase64(text.constData()));
+}
+
+void keepDecodedReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer,
+                        const char* decoded, std::size_t length)
+{
     if (length == 0)
         return;
     RunResults::of(mainWindow)
-        ->add(CommandResult {kind, QDateTime::currentDateTime(), command, QByteArray(decodeBuffer(), int(length)),
+        ->add(CommandResult {kind, QDateTime::currentDateTime(), command, QByteArray(decoded, int(length)),
                              QByteArray(answer)});
 }

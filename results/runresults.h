@@ -19,6 +19,7 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <memory>
 
 class QWidget;
@@ -53,3 +54,8 @@ private:
 // as the commands decode it, when the answer has that field and it is not
 // empty. Reads nothing but the answer, and shows nothing.
 void keepReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer, int field);
+
+// The same for a receipt the command has already decoded: its bytes, kept when
+// there are any, with the answer they came from.
+void keepDecodedReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer,
+                        const char* decoded, std::size_t length);
