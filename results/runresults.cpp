@@ -39,21 +39,28 @@ void RunResults::showLatest()
     shown->showLatest();
 }
 
-void keepReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer, int field)
+void keepResult(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, QByteArray document,
+                const char* answer)
+{
+    RunResults::of(mainWindow)
+        ->add(CommandResult {kind, QDateTime::currentDateTime(), command, std::move(document),
+                             QByteArray(answer ? answer : "")});
+}
+
+bool keepReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer, int field)
 {
     const AnswerField encoded = answerField(answer, field);
     if (!encoded.begin || encoded.length == 0)
-        return;
+        return false;
     const QByteArray text(encoded.begin, int(encoded.length));
-    keepDecodedReceipt(mainWindow, kind, command, answer, decodeBuffer(), decodeBase64(text.constData()));
+    return keepDecodedReceipt(mainWindow, kind, command, answer, decodeBuffer(), decodeBase64(text.constData()));
 }
 
-void keepDecodedReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer,
+bool keepDecodedReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer,
                         const char* decoded, std::size_t length)
 {
     if (length == 0)
-        return;
-    RunResults::of(mainWindow)
-        ->add(CommandResult {kind, QDateTime::currentDateTime(), command, QByteArray(decoded, int(length)),
-                             QByteArray(answer)});
+        return false;
+    keepResult(mainWindow, kind, command, QByteArray(decoded, int(length)), answer);
+    return true;
 }

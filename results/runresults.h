@@ -50,12 +50,18 @@ private:
     std::unique_ptr<ResultWindow> shown;
 };
 
+// Adds a result of the command, stamped with this computer's clock: the
+// document it received (decoded) and a copy of the whole answer (null reads as
+// empty).
+void keepResult(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, QByteArray document,
+                const char* answer);
+
 // Keeps the Base64 document in the answer's field after its n-th "|", decoded
 // as the commands decode it, when the answer has that field and it is not
-// empty. Reads nothing but the answer, and shows nothing.
-void keepReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer, int field);
+// empty; true when it was kept. Reads nothing but the answer, and shows nothing.
+bool keepReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer, int field);
 
 // The same for a receipt the command has already decoded: its bytes, kept when
 // there are any, with the answer they came from.
-void keepDecodedReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer,
+bool keepDecodedReceipt(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, const char* answer,
                         const char* decoded, std::size_t length);

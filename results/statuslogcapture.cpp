@@ -2,20 +2,9 @@
 
 #include "commands/answer.h"
 #include "operationalstatus.h"
-#include "resultlist.h"
 #include "runresults.h"
 
-#include <QDateTime>
-
 namespace {
-
-void keep(QWidget* mainWindow, CommandResult::Kind kind, const QString& command, QByteArray document,
-          const char* answer)
-{
-    RunResults::of(mainWindow)
-        ->add(CommandResult {kind, QDateTime::currentDateTime(), command, std::move(document),
-                             QByteArray(answer ? answer : "")});
-}
 
 QByteArray fieldText(const char* answer, int n)
 {
@@ -27,12 +16,12 @@ QByteArray fieldText(const char* answer, int n)
 
 void keepStatus(QWidget* mainWindow, const QString& command, const char* answer)
 {
-    keep(mainWindow, CommandResult::Kind::Status, command, QByteArray(), answer);
+    keepResult(mainWindow, CommandResult::Kind::Status, command, QByteArray(), answer);
 }
 
 void keepLog(QWidget* mainWindow, const QString& command, const char* answer, const char* decoded, std::size_t length)
 {
-    keep(mainWindow, CommandResult::Kind::Log, command, QByteArray(decoded, qsizetype(length)), answer);
+    keepResult(mainWindow, CommandResult::Kind::Log, command, QByteArray(decoded, qsizetype(length)), answer);
 }
 
 void keepSessionAnswer(QWidget* mainWindow, const QString& command, const char* answer)
@@ -57,13 +46,9 @@ void keepSessionAnswer(QWidget* mainWindow, const QString& command, const char* 
         {"09000", CommandResult::Kind::TestReceipt, 5},
     };
     for (const Receipt& receipt : receipts) {
-        if (code != receipt.code || fieldText(answer, receipt.field).trimmed().isEmpty())
-            continue;
-        ResultList* list = RunResults::of(mainWindow)->list();
-        const int before = list->rowCount();
-        keepReceipt(mainWindow, receipt.kind, command, answer, receipt.field);
-        if (list->rowCount() > before)
+        // An empty or blank receipt field keeps nothing and falls through to the raw answer.
+        if (code == receipt.code && keepReceipt(mainWindow, receipt.kind, command, answer, receipt.field))
             return;
     }
-    keep(mainWindow, CommandResult::Kind::Raw, command, QByteArray(), answer);
+    keepResult(mainWindow, CommandResult::Kind::Raw, command, QByteArray(), answer);
 }
