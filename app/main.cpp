@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 #include "app/qttranslations.h"
 #include "app/standardwindows.h"
+#include "library/librarystatus.h"
+#include "sat/satdevice.h"
 
 #include <QApplication>
 
@@ -12,6 +14,9 @@ int main(int argc, char* argv[])
     installQtTranslations(application, qtTranslationsFolder());
     keepStandardWindowsNative(application);
     MainWindow window;
+    installLibraryControls(&window);
+    // The library loads in its host while the window opens.
+    SatDevice::instance().start();
     window.show();
     return application.exec();
 }

@@ -75,6 +75,8 @@ void MainWindow::on_btAtivarSAT_clicked()
 
     textEdit_2->clear();
     lastAnswer = AtivarSAT(uniqueSessionNumber(0, 999999), subcommand, code.constData(), cnpjText.constData(), cUF);
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     if (!fixedMessageReport(this, record, QString::fromUtf8("Ativação SAT"), QString::fromLatin1(recordMessage(record)),
                             QString::fromUtf8("Ativacao SAT")))
@@ -122,6 +124,8 @@ void MainWindow::on_btAssociarAssinatura_clicked()
 
     lastAnswer = AssociarAssinatura(uniqueSessionNumber(0, 999999), code.constData(), joined.constData(),
                                     signature.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Associar Assinatura"), QString::fromUtf8(recordMessage(record)));
 }

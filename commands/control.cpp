@@ -23,6 +23,8 @@ void MainWindow::on_btnatualizar_clicked()
     }
 
     lastAnswer = AtualizarSoftwareSAT(uniqueSessionNumber(0, 999999), code.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     fixedMessageReport(this, record, title, QString::fromUtf8(lastAnswer));
 }
@@ -35,6 +37,8 @@ void MainWindow::on_TesteFim_a_Fim_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = TesteFimAFim(uniqueSessionNumber(0, 999999), code.constData(), sampleSaleDocument().constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     fixedMessageReport(this, record, QString::fromUtf8("Teste de comunicação Fim-a-Fim."),
                        QString::fromLatin1(recordMessage(record)));
@@ -49,6 +53,8 @@ void MainWindow::on_Bloquear_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = BloquearSAT(uniqueSessionNumber(0, 999999), code.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Bloquear SAT"), QString::fromUtf8(lastAnswer));
 }
@@ -61,6 +67,8 @@ void MainWindow::on_pushButton_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = DesbloquearSAT(uniqueSessionNumber(0, 999999), code.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Desbloquear SAT"), QString::fromUtf8(formattedText(record)));
 }
@@ -74,6 +82,8 @@ void MainWindow::on_pushButton_3_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = ConsultarStatusOperacional(uniqueSessionNumber(0, 999999), code.constData());
+    if (libraryCallFailed(this))
+        return;
     keepStatus(this, tr("Status Operacional SAT"), lastAnswer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Status Operacional SAT"), QString::fromUtf8(formattedText(record)));
@@ -92,6 +102,8 @@ void MainWindow::on_pushButton_4_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = ConsultarNumeroSessao(uniqueSessionNumber(0, 999999), code.constData(), queried);
+    if (libraryCallFailed(this))
+        return;
     keepSessionAnswer(this, tr("Numero Sessao"), lastAnswer);
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Numero Sessao"), QString::fromUtf8(formattedText(record)));

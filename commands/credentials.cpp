@@ -29,6 +29,8 @@ void MainWindow::on_btn_alterar_clicked()
 
     lastAnswer = TrocarCodigoDeAtivacao(uniqueSessionNumber(0, 999999), currentCode.constData(), option,
                                         newCode.constData(), confirmation.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     fixedMessageReport(this, record, title, QString::fromUtf8(recordMessage(record)));
 }
@@ -43,6 +45,8 @@ void MainWindow::on_pushButton_5_clicked()
 
     lastAnswer
         = ComunicarCertificadoICPBRASIL(uniqueSessionNumber(0, 999999), code.constData(), certificate.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Comunicar Certificado"), QString::fromUtf8(formattedText(record)));
 }

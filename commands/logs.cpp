@@ -12,6 +12,8 @@ void MainWindow::extractLogs(const QByteArray& activationCode)
 {
     Com->clear();
     lastAnswer = ExtrairLogs(uniqueSessionNumber(0, 999999), activationCode.constData());
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Extrair Logs SAT"), QString::fromLatin1(formattedText(record)));
 

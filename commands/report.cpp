@@ -1,5 +1,7 @@
 #include "commands/report.h"
 
+#include "sat/callfailure.h"
+
 #include <QMessageBox>
 
 #include <cstdio>
@@ -60,4 +62,13 @@ void formattedReport(QWidget* parent, const ErroSAT& record, const QString& titl
         QMessageBox::critical(parent, title, QString::fromUtf8(formattedText(record)), QMessageBox::Ok);
     else
         QMessageBox::information(parent, title, information, QMessageBox::Ok);
+}
+
+bool libraryCallFailed(QWidget* parent)
+{
+    const std::optional<CallFailure> failure = takeCallFailure();
+    if (!failure)
+        return false;
+    QMessageBox::critical(parent, QStringLiteral("Falha na biblioteca do SAT"), failure->text(), QMessageBox::Ok);
+    return true;
 }

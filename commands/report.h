@@ -31,3 +31,8 @@ bool fixedMessageReport(QWidget* parent, const ErroSAT& record, const QString& t
 // as UTF-8, in a critical box; any other code shows `information` in an
 // information box. Both are titled `title`.
 void formattedReport(QWidget* parent, const ErroSAT& record, const QString& title, const QString& information);
+
+// Right after a library call: when the call gave no usable answer (the library lacks the function, answered null,
+// or its process died or was ended), a critical box names the function and the library and says what happened,
+// and the command must end there (returns true).
+bool libraryCallFailed(QWidget* parent);

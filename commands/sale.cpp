@@ -142,6 +142,8 @@ void MainWindow::on_Vende_clicked()
     const QByteArray code = prompt.activationCode();
 
     lastAnswer = EnviarDadosVenda(uniqueSessionNumber(0, 999999), code.constData(), documentBuffer);
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
     if (recordMessage(record).contains("6000")) {
@@ -163,6 +165,8 @@ void MainWindow::on_cancelavenda_clicked()
     const QByteArray key = keyPrompt.key();
 
     lastAnswer = CancelarUltimaVenda(uniqueSessionNumber(0, 999999), code.constData(), key.constData(), documentBuffer);
+    if (libraryCallFailed(this))
+        return;
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
     if (recordMessage(record).contains("7000")) {

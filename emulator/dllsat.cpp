@@ -67,6 +67,12 @@ using Device = satemu::Device;
 
 extern "C" {
 
+// Tells the tool, which looks for this name when it loads a library, that the library is this emulator: it says
+// so in its status bar, so that nobody takes the emulator for the shop's device. A vendor's library has no such
+// symbol.
+DLLSAT_API extern const char SatComandosEmulador[];
+const char SatComandosEmulador[] = "sat-comandos";
+
 const char* DLLSAT_CALL AtivarSAT(int numeroSessao, int subComando, const char* codigoDeAtivacao, const char* CNPJ,
                                   int cUF)
 {

@@ -105,6 +105,10 @@ void MainWindow::configureNetwork(const QByteArray& activationCode)
     progressBar->setValue(20);
     timer->stop();
     delete timer;
+    if (libraryCallFailed(this)) {
+        progressBar->setValue(0);
+        return;
+    }
 
     const ErroSAT record = CodigoErro();
     formattedReport(this, record, tr("Configurar Rede"), QString::fromUtf8(recordMessage(record)));

@@ -1,7 +1,6 @@
 # The operational status and the device log read as tables: the plain part, which tests and benchmarks reach
 # without a window, and the two views.
 add_library(satstatuslog STATIC
-    results/devicetext.h results/devicetext.cpp
     results/operationalstatus.h results/operationalstatus.cpp
     results/logparser.h results/logparser.cpp
     results/logtablemodel.h results/logtablemodel.cpp
@@ -9,7 +8,7 @@ add_library(satstatuslog STATIC
     results/resultfiles.h results/resultfiles.cpp
 )
 target_include_directories(satstatuslog PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/results)
-target_link_libraries(satstatuslog PUBLIC Qt6::Core)
+target_link_libraries(satstatuslog PUBLIC satdevicetext Qt6::Core)
 
 add_library(satstatuslogviews STATIC
     results/savepathchooser.h results/savepathchooser.cpp
