@@ -159,211 +159,236 @@ QString formatShare(double share)
     return brazil().toString(std::floor(share * 1000) / 10, 'f', 1) + QLatin1Char('%');
 }
 
-class Judge {
+// What one field says: its value as shown and, when it keeps the device from working well, why.
+struct Reading {
+    QString value;
+    QString problem;
+};
+
+Reading fine(const QString& value)
+{
+    return {value, QString()};
+}
+
+Reading problem(const QString& value, const QString& why)
+{
+    return {value, why};
+}
+
+// A value that cannot be read is shown raw and judged a problem, since nothing can be said about it.
+Reading unreadable(const QString& raw, const QString& what)
+{
+    return {shown(raw), QStringLiteral("%1: %2").arg(what, shown(raw))};
+}
+
+// The fields that only describe the device are shown in words, never judged.
+
+QString lanType(const QString& raw)
+{
+    const QString upper = raw.toUpper();
+    if (upper == QLatin1String("DHCP"))
+        return QStringLiteral("DHCP (endereço automático)");
+    if (upper == QLatin1String("IPFIX"))
+        return QStringLiteral("IP fixo");
+    if (upper == QLatin1String("PPPOE"))
+        return QStringLiteral("PPPoE");
+    return shown(raw);
+}
+
+// A transmission or a communication; all zeros when there has been none.
+QString moment(const QString& raw)
+{
+    QDateTime stamp;
+    if (allZeros(raw))
+        return QStringLiteral("Nunca");
+    if (parseStamp(raw, stamp))
+        return formatStamp(stamp);
+    return shown(raw);
+}
+
+QString certificateIssued(const QString& raw)
+{
+    QDate date;
+    if (allZeros(raw))
+        return QStringLiteral("Não informada");
+    if (parseDate(raw, date))
+        return formatDate(date);
+    return shown(raw);
+}
+
+// The fields that say whether the device can work, each judged by its own rule.
+
+// Only a connected device transmits its receipts.
+Reading networkLink(const QString& raw)
+{
+    const QString upper = raw.toUpper();
+    if (upper == QLatin1String("CONECTADO"))
+        return fine(QStringLiteral("Conectada"));
+    if (upper == QLatin1String("NAO_CONECTADO") || upper == QLatin1String("NAO CONECTADO")
+        || upper == QString::fromUtf8("NÃO CONECTADO") || upper == QString::fromUtf8("NÃO_CONECTADO"))
+        return problem(QStringLiteral("Não conectada"), QStringLiteral("Rede não conectada"));
+    return unreadable(raw, QStringLiteral("Situação da rede não reconhecida"));
+}
+
+// Any level below high is worth a look.
+Reading batteryLevel(const QString& raw)
+{
+    const QString upper = raw.toUpper();
+    if (upper == QLatin1String("ALTO"))
+        return fine(QStringLiteral("Alto"));
+    if (upper == QLatin1String("MEDIO") || upper == QString::fromUtf8("MÉDIO"))
+        return problem(QStringLiteral("Médio"), QStringLiteral("Bateria em nível médio"));
+    if (upper == QLatin1String("BAIXO"))
+        return problem(QStringLiteral("Baixo"), QStringLiteral("Bateria em nível baixo"));
+    return unreadable(raw, QStringLiteral("Nível da bateria não reconhecido"));
+}
+
+// A total of nothing is as unreadable as no number at all: no share can be taken of it.
+Reading memoryTotal(const QString& raw, double total)
+{
+    if (total > 0)
+        return fine(formatBytes(total));
+    return unreadable(raw, QStringLiteral("Memória total ilegível"));
+}
+
+// Negative when either figure cannot be read.
+double shareInUse(double used, double total)
+{
+    return used >= 0 && total > 0 ? used / total : -1;
+}
+
+// A memory nearly full is a problem from MemoryWarningShare up; without a total only the figure is shown.
+Reading memoryUsed(const QString& raw, double used, double share)
+{
+    if (used < 0)
+        return unreadable(raw, QStringLiteral("Memória usada ilegível"));
+    if (share < 0)
+        return fine(formatBytes(used));
+    const QString value = QStringLiteral("%1 (%2 do total)").arg(formatBytes(used), formatShare(share));
+    if (share >= OperationalStatus::MemoryWarningShare)
+        return problem(value, QStringLiteral("Memória %1 usada").arg(formatShare(share)));
+    return fine(value);
+}
+
+// The device's clock against this computer's, either way: more than MaximumClockDrift apart is a problem.
+Reading deviceClock(const QString& raw, const QDateTime& now)
+{
+    QDateTime stamp;
+    if (!parseStamp(raw, stamp))
+        return unreadable(raw, QStringLiteral("Data e hora do SAT ilegível"));
+    const QDateTime here(now.date(), now.time(), Qt::UTC);
+    const qint64 drift = here.secsTo(stamp);
+    if (drift == 0)
+        return fine(formatStamp(stamp) + QStringLiteral(" (igual ao relógio deste computador)"));
+    const qint64 size = drift < 0 ? -drift : drift;
+    const QString ahead = drift > 0 ? QStringLiteral("adiantado") : QStringLiteral("atrasado");
+    const QString value = QStringLiteral("%1 (%2 %3 em relação a este computador)")
+                              .arg(formatStamp(stamp), formatDuration(size), ahead);
+    if (size > OperationalStatus::MaximumClockDrift)
+        return problem(value, QStringLiteral("Relógio do SAT %1 %2").arg(ahead, formatDuration(size)));
+    return fine(value);
+}
+
+QString daysLeft(qint64 days)
+{
+    if (days == 0)
+        return QStringLiteral("vence hoje");
+    if (days == 1)
+        return QStringLiteral("falta 1 dia");
+    return QStringLiteral("faltam %1 dias").arg(days);
+}
+
+// A certificate with no expiry, expired, or expiring within CertificateWarningDays is a problem.
+Reading certificateExpiry(const QString& raw, const QDate& today)
+{
+    QDate date;
+    if (allZeros(raw))
+        return problem(QStringLiteral("Não informado"), QStringLiteral("Certificado sem data de vencimento"));
+    if (!parseDate(raw, date))
+        return unreadable(raw, QStringLiteral("Vencimento do certificado ilegível"));
+    const qint64 days = today.daysTo(date);
+    const QString when = formatDate(date);
+    if (days < 0) {
+        const QString ago = days == -1 ? QStringLiteral("1 dia") : QStringLiteral("%1 dias").arg(-days);
+        return problem(QStringLiteral("%1 (vencido há %2)").arg(when, ago),
+                       QStringLiteral("Certificado vencido em %1").arg(when));
+    }
+    const QString left = daysLeft(days);
+    const QString value = QStringLiteral("%1 (%2)").arg(when, left);
+    if (days <= OperationalStatus::CertificateWarningDays)
+        return problem(value, QStringLiteral("Certificado vence em %1 (%2)").arg(when, left));
+    return fine(value);
+}
+
+// Only state 0 lets the device issue; every other known state is a block.
+Reading operationState(const QString& raw)
+{
+    static const char* const states[] = {
+        "Desbloqueado",      "Bloqueado pela SEFAZ",       "Bloqueado pelo contribuinte",
+        "Bloqueio autônomo", "Bloqueado para desativação",
+    };
+    static const char* const blocks[] = {
+        "",
+        "SAT bloqueado pela SEFAZ",
+        "SAT bloqueado pelo contribuinte",
+        "SAT em bloqueio autônomo",
+        "SAT bloqueado para desativação",
+    };
+    bool ok = false;
+    const int state = raw.toInt(&ok);
+    if (!ok || state < 0 || state > 4 || !allDigits(raw, raw.size()))
+        return unreadable(raw, QStringLiteral("Estado de operação não reconhecido"));
+    const QString value = QStringLiteral("%1 - %2").arg(state).arg(QString::fromUtf8(states[state]));
+    if (state == 0)
+        return fine(value);
+    return problem(value, QString::fromUtf8(blocks[state]));
+}
+
+// The answer as a whole: why no row can be read from it, or empty when it is a status.
+QString unusable(const QString& raw, const QStringList& fields, const QString& code, const QString& message)
+{
+    if (raw.trimmed().isEmpty())
+        return QStringLiteral("O SAT não enviou resposta.");
+    const QString device
+        = code.isEmpty() && message.isEmpty() ? raw.trimmed() : QStringLiteral("%1 - %2").arg(shown(code), message);
+    if (code != QLatin1String("10000"))
+        return QStringLiteral("O SAT respondeu: %1").arg(device);
+    if (fields.size() < OperationalStatus::FieldCount)
+        return QStringLiteral("Resposta incompleta do SAT (%1 de %2 campos): %3")
+            .arg(fields.size())
+            .arg(OperationalStatus::FieldCount)
+            .arg(device);
+    return QString();
+}
+
+// The device's fields, counted from the serial number, and the rows made of them. A row shows the field
+// trimmed and keeps it as sent.
+class StatusRows {
 public:
-    Judge(const QStringList& fields, const QDateTime& now)
+    explicit StatusRows(const QStringList& fields)
         : m_fields(fields)
-        , m_now(now)
     {
     }
 
     QList<OperationalStatus::Row> rows;
-    double memoryShare = -1;
 
     QString field(int device) const { return m_fields.value(OperationalStatus::FirstDeviceField + device).trimmed(); }
 
-    void add(const QString& label, int device, const QString& value, const QString& problem = QString())
+    // read turns the trimmed field into its value (QString) or its judged Reading.
+    template <typename Read> void add(const QString& label, int device, Read read)
     {
-        rows.append(
-            {label, value, m_fields.value(OperationalStatus::FirstDeviceField + device), !problem.isEmpty(), problem});
-    }
-
-    void plain(const QString& label, int device) { add(label, device, shown(field(device))); }
-    void address(const QString& label, int device) { add(label, device, formatAddress(field(device))); }
-    void key(const QString& label, int device) { add(label, device, formatKey(field(device))); }
-
-    void lanType(int device)
-    {
-        const QString raw = field(device);
-        const QString upper = raw.toUpper();
-        QString value = shown(raw);
-        if (upper == QLatin1String("DHCP"))
-            value = QStringLiteral("DHCP (endereço automático)");
-        else if (upper == QLatin1String("IPFIX"))
-            value = QStringLiteral("IP fixo");
-        else if (upper == QLatin1String("PPPOE"))
-            value = QStringLiteral("PPPoE");
-        add(QStringLiteral("Tipo de rede"), device, value);
-    }
-
-    void lanStatus(int device)
-    {
-        const QString raw = field(device);
-        const QString upper = raw.toUpper();
-        const QString label = QStringLiteral("Situação da rede");
-        if (upper == QLatin1String("CONECTADO"))
-            add(label, device, QStringLiteral("Conectada"));
-        else if (upper == QLatin1String("NAO_CONECTADO") || upper == QLatin1String("NAO CONECTADO")
-                 || upper == QString::fromUtf8("NÃO CONECTADO") || upper == QString::fromUtf8("NÃO_CONECTADO"))
-            add(label, device, QStringLiteral("Não conectada"), QStringLiteral("Rede não conectada"));
-        else
-            add(label, device, shown(raw), QStringLiteral("Situação da rede não reconhecida: %1").arg(shown(raw)));
-    }
-
-    void battery(int device)
-    {
-        const QString raw = field(device);
-        const QString upper = raw.toUpper();
-        const QString label = QStringLiteral("Nível da bateria");
-        if (upper == QLatin1String("ALTO"))
-            add(label, device, QStringLiteral("Alto"));
-        else if (upper == QLatin1String("MEDIO") || upper == QString::fromUtf8("MÉDIO"))
-            add(label, device, QStringLiteral("Médio"), QStringLiteral("Bateria em nível médio"));
-        else if (upper == QLatin1String("BAIXO"))
-            add(label, device, QStringLiteral("Baixo"), QStringLiteral("Bateria em nível baixo"));
-        else
-            add(label, device, shown(raw), QStringLiteral("Nível da bateria não reconhecido: %1").arg(shown(raw)));
-    }
-
-    void memory(int totalField, int usedField)
-    {
-        const double total = parseBytes(field(totalField));
-        const double used = parseBytes(field(usedField));
-        if (total > 0)
-            add(QStringLiteral("Memória total"), totalField, formatBytes(total));
-        else
-            add(QStringLiteral("Memória total"), totalField, shown(field(totalField)),
-                QStringLiteral("Memória total ilegível: %1").arg(shown(field(totalField))));
-        const QString label = QStringLiteral("Memória usada");
-        if (used < 0) {
-            add(label, usedField, shown(field(usedField)),
-                QStringLiteral("Memória usada ilegível: %1").arg(shown(field(usedField))));
-            return;
-        }
-        if (total <= 0) {
-            add(label, usedField, formatBytes(used));
-            return;
-        }
-        memoryShare = used / total;
-        const QString value = QStringLiteral("%1 (%2 do total)").arg(formatBytes(used), formatShare(memoryShare));
-        if (memoryShare >= OperationalStatus::MemoryWarningShare)
-            add(label, usedField, value, QStringLiteral("Memória %1 usada").arg(formatShare(memoryShare)));
-        else
-            add(label, usedField, value);
-    }
-
-    void clock(int device)
-    {
-        const QString raw = field(device);
-        const QString label = QStringLiteral("Data e hora do SAT");
-        QDateTime stamp;
-        if (!parseStamp(raw, stamp)) {
-            add(label, device, shown(raw), QStringLiteral("Data e hora do SAT ilegível: %1").arg(shown(raw)));
-            return;
-        }
-        const QDateTime here(m_now.date(), m_now.time(), Qt::UTC);
-        const qint64 drift = here.secsTo(stamp);
-        const qint64 size = drift < 0 ? -drift : drift;
-        const QString ahead = drift > 0 ? QStringLiteral("adiantado") : QStringLiteral("atrasado");
-        if (size == 0) {
-            add(label, device, formatStamp(stamp) + QStringLiteral(" (igual ao relógio deste computador)"));
-            return;
-        }
-        const QString value = QStringLiteral("%1 (%2 %3 em relação a este computador)")
-                                  .arg(formatStamp(stamp), formatDuration(size), ahead);
-        if (size > OperationalStatus::MaximumClockDrift)
-            add(label, device, value, QStringLiteral("Relógio do SAT %1 %2").arg(ahead, formatDuration(size)));
-        else
-            add(label, device, value);
-    }
-
-    void moment(const QString& label, int device)
-    {
-        const QString raw = field(device);
-        QDateTime stamp;
-        if (allZeros(raw))
-            add(label, device, QStringLiteral("Nunca"));
-        else if (parseStamp(raw, stamp))
-            add(label, device, formatStamp(stamp));
-        else
-            add(label, device, shown(raw));
-    }
-
-    void issued(int device)
-    {
-        const QString raw = field(device);
-        const QString label = QStringLiteral("Emissão do certificado");
-        QDate date;
-        if (allZeros(raw))
-            add(label, device, QStringLiteral("Não informada"));
-        else if (parseDate(raw, date))
-            add(label, device, formatDate(date));
-        else
-            add(label, device, shown(raw));
-    }
-
-    void expiry(int device)
-    {
-        const QString raw = field(device);
-        const QString label = QStringLiteral("Vencimento do certificado");
-        QDate date;
-        if (allZeros(raw)) {
-            add(label, device, QStringLiteral("Não informado"), QStringLiteral("Certificado sem data de vencimento"));
-            return;
-        }
-        if (!parseDate(raw, date)) {
-            add(label, device, shown(raw), QStringLiteral("Vencimento do certificado ilegível: %1").arg(shown(raw)));
-            return;
-        }
-        const qint64 days = m_now.date().daysTo(date);
-        const QString when = formatDate(date);
-        if (days < 0) {
-            const QString ago = days == -1 ? QStringLiteral("1 dia") : QStringLiteral("%1 dias").arg(-days);
-            add(label, device, QStringLiteral("%1 (vencido há %2)").arg(when, ago),
-                QStringLiteral("Certificado vencido em %1").arg(when));
-            return;
-        }
-        const QString left = days == 0 ? QStringLiteral("vence hoje")
-            : days == 1                ? QStringLiteral("falta 1 dia")
-                                       : QStringLiteral("faltam %1 dias").arg(days);
-        const QString value = QStringLiteral("%1 (%2)").arg(when, left);
-        if (days <= OperationalStatus::CertificateWarningDays)
-            add(label, device, value, QStringLiteral("Certificado vence em %1 (%2)").arg(when, left));
-        else
-            add(label, device, value);
-    }
-
-    void operation(int device)
-    {
-        static const char* const states[] = {
-            "Desbloqueado",      "Bloqueado pela SEFAZ",       "Bloqueado pelo contribuinte",
-            "Bloqueio autônomo", "Bloqueado para desativação",
-        };
-        static const char* const blocks[] = {
-            "",
-            "SAT bloqueado pela SEFAZ",
-            "SAT bloqueado pelo contribuinte",
-            "SAT em bloqueio autônomo",
-            "SAT bloqueado para desativação",
-        };
-        const QString raw = field(device);
-        const QString label = QStringLiteral("Estado de operação");
-        bool ok = false;
-        const int state = raw.toInt(&ok);
-        if (!ok || state < 0 || state > 4 || !allDigits(raw, raw.size())) {
-            add(label, device, shown(raw), QStringLiteral("Estado de operação não reconhecido: %1").arg(shown(raw)));
-            return;
-        }
-        const QString value = QStringLiteral("%1 - %2").arg(state).arg(QString::fromUtf8(states[state]));
-        if (state == 0)
-            add(label, device, value);
-        else
-            add(label, device, value, QString::fromUtf8(blocks[state]));
+        append(label, device, read(field(device)));
     }
 
 private:
+    void append(const QString& label, int device, const QString& value) { append(label, device, fine(value)); }
+    void append(const QString& label, int device, const Reading& reading)
+    {
+        rows.append({label, reading.value, m_fields.value(OperationalStatus::FirstDeviceField + device),
+                     !reading.problem.isEmpty(), reading.problem});
+    }
+
     QStringList m_fields;
-    QDateTime m_now;
 };
 
 } // namespace
@@ -375,53 +400,43 @@ OperationalStatus OperationalStatus::parse(const QByteArray& answer, const QDate
     const QStringList fields = status.m_raw.split(QLatin1Char('|'));
     status.m_code = fields.value(1).trimmed();
     status.m_message = fields.value(2).trimmed();
-    if (status.m_raw.trimmed().isEmpty()) {
-        status.m_failure = QStringLiteral("O SAT não enviou resposta.");
+    status.m_failure = unusable(status.m_raw, fields, status.m_code, status.m_message);
+    if (!status.m_failure.isEmpty())
         return status;
-    }
-    const QString device = status.m_code.isEmpty() && status.m_message.isEmpty()
-        ? status.m_raw.trimmed()
-        : QStringLiteral("%1 - %2").arg(shown(status.m_code), status.m_message);
-    if (status.m_code != QLatin1String("10000")) {
-        status.m_failure = QStringLiteral("O SAT respondeu: %1").arg(device);
-        return status;
-    }
-    if (fields.size() < FieldCount) {
-        status.m_failure = QStringLiteral("Resposta incompleta do SAT (%1 de %2 campos): %3")
-                               .arg(fields.size())
-                               .arg(FieldCount)
-                               .arg(device);
-        return status;
-    }
 
-    Judge judge(fields, now);
-    judge.plain(QStringLiteral("Número de série"), 0);
-    judge.lanType(1);
-    judge.address(QStringLiteral("Endereço IP"), 2);
-    judge.plain(QStringLiteral("MAC"), 3);
-    judge.address(QStringLiteral("Máscara"), 4);
-    judge.address(QStringLiteral("Gateway"), 5);
-    judge.address(QStringLiteral("DNS 1"), 6);
-    judge.address(QStringLiteral("DNS 2"), 7);
-    judge.lanStatus(8);
-    judge.battery(9);
-    judge.memory(10, 11);
-    judge.clock(12);
-    judge.plain(QStringLiteral("Versão do software básico"), 13);
-    judge.plain(QStringLiteral("Versão do leiaute"), 14);
-    judge.key(QStringLiteral("Último CF-e-SAT emitido"), 15);
-    judge.key(QStringLiteral("Primeiro CF-e-SAT em memória"), 16);
-    judge.key(QStringLiteral("Último CF-e-SAT em memória"), 17);
-    judge.moment(QStringLiteral("Última transmissão à SEFAZ"), 18);
-    judge.moment(QStringLiteral("Última comunicação com a SEFAZ"), 19);
-    judge.issued(20);
-    judge.expiry(21);
-    judge.operation(22);
+    StatusRows device(fields);
+    device.add(QStringLiteral("Número de série"), 0, shown);
+    device.add(QStringLiteral("Tipo de rede"), 1, lanType);
+    device.add(QStringLiteral("Endereço IP"), 2, formatAddress);
+    device.add(QStringLiteral("MAC"), 3, shown);
+    device.add(QStringLiteral("Máscara"), 4, formatAddress);
+    device.add(QStringLiteral("Gateway"), 5, formatAddress);
+    device.add(QStringLiteral("DNS 1"), 6, formatAddress);
+    device.add(QStringLiteral("DNS 2"), 7, formatAddress);
+    device.add(QStringLiteral("Situação da rede"), 8, networkLink);
+    device.add(QStringLiteral("Nível da bateria"), 9, batteryLevel);
+    const double total = parseBytes(device.field(10));
+    const double used = parseBytes(device.field(11));
+    status.m_memoryShare = shareInUse(used, total);
+    device.add(QStringLiteral("Memória total"), 10, [&](const QString& raw) { return memoryTotal(raw, total); });
+    device.add(QStringLiteral("Memória usada"), 11,
+               [&](const QString& raw) { return memoryUsed(raw, used, status.m_memoryShare); });
+    device.add(QStringLiteral("Data e hora do SAT"), 12, [&](const QString& raw) { return deviceClock(raw, now); });
+    device.add(QStringLiteral("Versão do software básico"), 13, shown);
+    device.add(QStringLiteral("Versão do leiaute"), 14, shown);
+    device.add(QStringLiteral("Último CF-e-SAT emitido"), 15, formatKey);
+    device.add(QStringLiteral("Primeiro CF-e-SAT em memória"), 16, formatKey);
+    device.add(QStringLiteral("Último CF-e-SAT em memória"), 17, formatKey);
+    device.add(QStringLiteral("Última transmissão à SEFAZ"), 18, moment);
+    device.add(QStringLiteral("Última comunicação com a SEFAZ"), 19, moment);
+    device.add(QStringLiteral("Emissão do certificado"), 20, certificateIssued);
+    device.add(QStringLiteral("Vencimento do certificado"), 21,
+               [&](const QString& raw) { return certificateExpiry(raw, now.date()); });
+    device.add(QStringLiteral("Estado de operação"), 22, operationState);
 
     status.m_valid = true;
-    status.m_rows = judge.rows;
-    status.m_memoryShare = judge.memoryShare;
-    status.m_serial = judge.field(0);
+    status.m_rows = device.rows;
+    status.m_serial = device.field(0);
     return status;
 }
 
