@@ -10,9 +10,17 @@
  * into dllsat (sat/dllsat.h), copies the error record and reports it
  * (commands/report), then does its own work with the answer: show it in `Com`,
  * decode a Base64 document from it (codec/base64), and so on. The slots of each
- * kind of command live in their own source under commands/ and netconfig/.
+ * kind of command live in their own source under commands/ and netconfig/; the
+ * "Detalhes..." slot in results/detailsbutton.cpp.
  *
- * The state the commands share is in app/commandstate.h.
+ * What a command keeps besides `Com` (a receipt, the status, the log) goes to
+ * the run's results in results/ (runresults, statuslogcapture), which the
+ * results window there shows. The documents themselves are read by plain code
+ * with no window: the CF-e in cfe/, the status and the log in statuslog/.
+ *
+ * The state the commands share is in app/commandstate.h. Since MainWindow's
+ * members are defined across these folders, their window sources build into
+ * one library, satcore, defined in app/CMakeLists.txt.
  */
 
 #include "ui_mainwindow.h"

@@ -1,6 +1,6 @@
 // Fields of an arbitrary answer: whatever the bytes, a field found must lie inside the answer, right after the
 // n-th separator, and cover up to the next separator (answerField) or the end (answerTail).
-#include "commands/answer.h"
+#include "codec/answer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "runresults.h"
 
+#include "codec/answer.h"
 #include "codec/base64.h"
-#include "commands/answer.h"
 #include "resultlist.h"
 #include "resultwindow.h"
 

@@ -1,6 +1,6 @@
 #include "statuslogcapture.h"
 
-#include "commands/answer.h"
+#include "codec/answer.h"
 #include "operationalstatus.h"
 #include "runresults.h"
 

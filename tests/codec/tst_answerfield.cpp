@@ -1,4 +1,4 @@
-#include "commands/answer.h"
+#include "codec/answer.h"
 
 #include <QTest>
 
