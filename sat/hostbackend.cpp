@@ -36,6 +36,12 @@ QStringList satEnvironment()
 
 QString hostProgram(int bits)
 {
+    // For tests: a host that misbehaves, or the 32-bit host under an emulator where the kernel runs no 32-bit
+    // programs.
+    const QString named
+        = qEnvironmentVariable(bits == 32 ? "SAT_BIBLIOTECA_HOSPEDEIRO32" : "SAT_BIBLIOTECA_HOSPEDEIRO");
+    if (!named.isEmpty())
+        return named;
     return privateFilePath(bits == 32 ? QStringLiteral("sat-hospedeiro32") : QStringLiteral("sat-hospedeiro"));
 }
 

@@ -74,7 +74,7 @@ LibraryFile inspectLibraryFile(const QString& path)
 
 QString explainLoadError(const QString& loaderMessage)
 {
-    static const QRegularExpression missingFile(QStringLiteral("([^:/\\s]+): cannot open shared object file"));
+    static const QRegularExpression missingFile(QStringLiteral("([^:/\\s(]+): cannot open shared object file"));
     static const QRegularExpression missingSymbol(QStringLiteral("undefined symbol: (\\S+)"));
     static const QRegularExpression wrongClass(QStringLiteral("wrong ELF class: ELFCLASS(32|64)"));
 

@@ -49,6 +49,7 @@ SatDevice::~SatDevice() = default;
 
 void SatDevice::start()
 {
+    started = true;
     const LibraryChoice choice = chooseLibrary();
     chosenBy = choice.source;
     current = LibraryReport();
@@ -97,6 +98,7 @@ LibraryReport SatDevice::use(const QString& path, LibraryChoice::Source source)
     }
     current = report;
     known = true;
+    started = true;
     chosenBy = source;
     note.clear();
     emit libraryChanged();
@@ -120,6 +122,9 @@ void SatDevice::fail(const SatCall& call, const QString& what, bool sent)
 const char* SatDevice::call(const SatCall& call)
 {
     takeCallFailure();
+    // A program that calls before choosing (a test of the tool's own dllsat) gets the usual choice.
+    if (!started)
+        start();
     if (busy) {
         // Only the waiting window runs the event loop during a call, and it is modal: this is a guard.
         fail(call, QStringLiteral("outra chamada à biblioteca ainda está em andamento"), false);

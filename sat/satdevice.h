@@ -61,4 +61,5 @@ private:
     QByteArray answer;
     ErroSAT record {};
     bool busy = false;
+    bool started = false;
 };
