@@ -1,9 +1,14 @@
 #include "cfereceipt.h"
 
+#include "devicetext.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace satresults {
@@ -66,10 +71,29 @@ namespace {
         QString error;
     };
 
+    // Vendors send Windows-1252 as well as UTF-8: a document that is not UTF-8 and names no other encoding of its
+    // own is read as Windows-1252, instead of stopping at its first accent.
+    void open(std::optional<QXmlStreamReader>& reader, const QByteArray& xml)
+    {
+        static const QRegularExpression declared(
+            QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']*)"));
+        const QString encoding = declared.match(QString::fromLatin1(xml.left(200))).captured(1);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8(xml); // the decoder only decodes, and sees errors, when converted
+        const bool namesAnother
+            = !encoding.isEmpty() && encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0;
+        if (namesAnother)
+            reader.emplace(xml);
+        else
+            reader.emplace(utf8.hasError() ? decodeDeviceText(xml) : decoded);
+    }
+
     // Elements by local name: a CF-e may come with the tax authority's namespace or without one.
     ReadResult readTree(const QByteArray& xml)
     {
-        QXmlStreamReader reader(xml);
+        std::optional<QXmlStreamReader> opened;
+        open(opened, xml);
+        QXmlStreamReader& reader = *opened;
         std::unique_ptr<Node> root;
         std::vector<Node*> open;
         int elements = 0;
