@@ -20,22 +20,31 @@ bool CancellationDocument::parse(const char* data, size_t size, CancellationDocu
 
 bool CancellationDocument::parseRequest(const char* data, size_t size, CancellationDocument& out, Rejection& rejection)
 {
-    std::string error;
+    Faults faults;
+    if (checkRequest(data, size, out, faults))
+        return true;
+    rejection = faults.first();
+    return false;
+}
+
+bool CancellationDocument::checkRequest(const char* data, size_t size, CancellationDocument& out, Faults& faults)
+{
     if (size > kMaximumSize) {
-        rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Format,
-                                      "documento de cancelamento maior que 64 KB");
+        faults.add(LayoutGroup::Cancellation, LayoutFault::Format, "", "documento de cancelamento maior que 64 KB", "");
         return false;
     }
+    std::string error;
     const XmlDocument doc = readXml(data, size, error);
     if (!doc) {
-        rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Format, error);
+        faults.add(LayoutGroup::Cancellation, LayoutFault::Format, "", error, "");
         return false;
     }
-    if (!CancellationValidation::check(doc.get(), rejection))
+    CancellationValidation::check(doc.get(), faults);
+    if (!faults.empty())
         return false;
     if (!read(doc.get(), out, error)) {
         // The layout holds everything read here; kept so that a gap between the two never passes silently.
-        rejection = satemu::rejection(LayoutGroup::Cancellation, LayoutFault::Format, error);
+        faults.add(LayoutGroup::Cancellation, LayoutFault::Format, "", error, "");
         return false;
     }
     return true;

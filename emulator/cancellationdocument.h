@@ -21,6 +21,8 @@ public:
     static bool parse(const char* data, size_t size, CancellationDocument& out, std::string& error);
     // A cancellation request: its data-entry layout (CancellationValidation) first; a refusal carries its code.
     static bool parseRequest(const char* data, size_t size, CancellationDocument& out, Rejection& rejection);
+    // What parseRequest runs, adding what it finds to faults; false when there is any.
+    static bool checkRequest(const char* data, size_t size, CancellationDocument& out, Faults& faults);
 
     std::string cancelledKey; // the 44 digits after "CFe" in chCanc
     std::string softwareHouseCnpj;

@@ -41,29 +41,31 @@ namespace {
         return all;
     }
 
-    bool checkAttributes(const xmlNode* inf, Rejection& out)
+    void checkAttributes(const xmlNode* inf, Faults& faults)
     {
-        if (!checkInfCfeAttributes(inf, G::Cancellation, "chCanc", out))
-            return false;
+        if (!checkInfCfeAttributes(inf, G::Cancellation, "chCanc", faults))
+            return;
         const std::string key = attribute(inf, "chCanc");
         if (key.size() != 47 || key.compare(0, 3, "CFe") != 0 || !isDigits(key.substr(3), 44, 44))
-            return fail(out, G::Cancellation, LayoutFault::Format,
-                        "infCFe/@chCanc deve ser CFe seguido dos 44 digitos da chave");
-        return true;
+            faults.add(G::Cancellation, LayoutFault::Format, "infCFe/@chCanc",
+                       "deve ser CFe seguido dos 44 digitos da chave");
     }
 
 } // namespace
 
-bool CancellationValidation::check(const _xmlDoc* document, Rejection& out)
+void CancellationValidation::check(const _xmlDoc* document, Faults& faults)
 {
     const xmlNode* root = document ? xmlDocGetRootElement(const_cast<xmlDoc*>(document)) : nullptr;
-    if (!isElement(root, "CFeCanc"))
-        return fail(out, G::Cancellation, LayoutFault::Unexpected,
-                    "elemento raiz " + elementName(root).substr(0, 40) + " nao previsto (deve ser CFeCanc)");
+    if (!isElement(root, "CFeCanc")) {
+        faults.add(G::Cancellation, LayoutFault::Unexpected, "",
+                   "elemento raiz " + elementName(root).substr(0, 40) + " nao previsto (deve ser CFeCanc)", "");
+        return;
+    }
     const xmlNode* inf = firstChild(root, "infCFe");
-    if (inf && !checkAttributes(inf, out))
-        return false;
-    return checkLayout(root, schemas().root, "", out);
+    if (inf)
+        checkAttributes(inf, faults);
+    if (!faults.stopped())
+        checkLayout(root, schemas().root, "", faults);
 }
 
 } // namespace satemu

@@ -10,7 +10,8 @@ namespace satemu {
 // the emit, dest and total groups that the device fills, sent empty.
 class CancellationValidation {
 public:
-    static bool check(const _xmlDoc* document, Rejection& out);
+    // Adds what it finds to faults: the attributes of infCFe first, then the layout.
+    static void check(const _xmlDoc* document, Faults& faults);
 };
 
 } // namespace satemu

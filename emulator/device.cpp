@@ -410,6 +410,24 @@ Device::Reply Device::querySession(int session, const char* activationCode, int 
         false);
 }
 
+// How a point of sale learns what became of its last sale or cancellation when the answer got lost on the way:
+// the device's answer to it, kept whatever its outcome, with the command's own session number to match.
+Device::Reply Device::queryLastFiscalSession(int session, const char* activationCode)
+{
+    // Not kept either: a query sent again under the lost command's session number would hide that command.
+    return run(
+        "ConsultarUltimaSessaoFiscal", session, "19",
+        [&] {
+            const Access granted = access(activationCode, false);
+            if (granted != Access::Granted)
+                return refusal(session, "19", granted, "19002");
+            if (m_state.lastFiscalAnswer.empty())
+                return reply(session, "19003", "Nenhuma venda ou cancelamento processado ate agora");
+            return Reply {m_state.lastFiscalAnswer, "19000", "Ultima sessao fiscal encontrada"};
+        },
+        false);
+}
+
 Device::Reply Device::sendSale(int session, const char* activationCode, const char* document)
 {
     return run("EnviarDadosVenda", session, "06", [&] {
@@ -605,6 +623,9 @@ Device::Reply Device::run(const char* function, int session, const char* family,
         succeeded ? DeviceLog::kInfo : DeviceLog::kAlert);
     if (storeAnswer && validSession)
         m_state.sessions.put(session, result.answer);
+    // The sale and the cancellation are the fiscal sessions: their last answer can be asked for again.
+    if (validSession && (std::strcmp(family, "06") == 0 || std::strcmp(family, "07") == 0))
+        m_state.lastFiscalAnswer = result.answer;
     save();
     return result;
 }

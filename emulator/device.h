@@ -14,8 +14,8 @@
 //               CancellationDocument, NetworkConfig), change DeviceState, build the answer
 //               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
 //   finish()    reach the tax authority again (what was just issued leaves at once when the link is up), add a
-//               line to the device log, keep the answer for the session query (SessionStore) and write the state
-//               file
+//               line to the device log, keep the answer for the session query (SessionStore) and, for a sale or
+//               a cancellation, for the query of the last fiscal session, and write the state file
 //
 // The operation state (ESTADO_OPERACAO) is worked out from the state on every call: blocked for deactivation (4)
 // or by the tax authority (1) as it ordered, by the taxpayer (2), autonomously (3: no contact for longer than
@@ -78,6 +78,7 @@ public:
     Reply queryState(int session);
     Reply queryOperationalStatus(int session, const char* code);
     Reply querySession(int session, const char* code, int queriedSession);
+    Reply queryLastFiscalSession(int session, const char* code);
     Reply sendSale(int session, const char* code, const char* document);
     Reply cancelLastSale(int session, const char* code, const char* key, const char* document);
     Reply extractLog(int session, const char* code);

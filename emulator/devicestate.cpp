@@ -169,6 +169,7 @@ std::string DeviceState::serialise() const
     put("venda.caixa", saleCashRegister);
     put("venda.IE", saleIssuerIe);
     put("venda.IM", saleIssuerIm);
+    put("ultimaSessaoFiscal", lastFiscalAnswer);
     for (const auto& entry : sessions.entries())
         out += "sessao=" + std::to_string(entry.first) + " " + escape(entry.second) + "\n";
     for (const std::string& line : log.lines())
@@ -254,6 +255,7 @@ bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& 
         {"venda.caixa", textField(state.saleCashRegister, atMost(3))},
         {"venda.IE", textField(state.saleIssuerIe, atMost(14))},
         {"venda.IM", textField(state.saleIssuerIm, atMost(15))},
+        {"ultimaSessaoFiscal", textField(state.lastFiscalAnswer)},
         {"sessao",
          [&](const std::string& v) {
              const size_t space = v.find(' ');

@@ -65,6 +65,8 @@ public:
     std::string saleIssuerIe;
     std::string saleIssuerIm;
 
+    // The answer of the last sale or cancellation, whatever its outcome; empty before the first.
+    std::string lastFiscalAnswer;
     SessionStore sessions;
     DeviceLog log;
 

@@ -156,6 +156,12 @@ const char* DLLSAT_CALL ConsultarNumeroSessao(int numeroSessao, const char* codi
     });
 }
 
+const char* DLLSAT_CALL ConsultarUltimaSessaoFiscal(int numeroSessao, const char* codigoDeAtivacao)
+{
+    return library().run(numeroSessao, "19",
+                         [&](Device& device) { return device.queryLastFiscalSession(numeroSessao, codigoDeAtivacao); });
+}
+
 const char* DLLSAT_CALL EnviarDadosVenda(int numeroSessao, const char* codigoDeAtivacao, const char* dadosVenda)
 {
     return library().run(numeroSessao, "06",

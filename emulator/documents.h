@@ -6,7 +6,10 @@
 //   SaleDocument::parse(data, size, error)                      sale and end-to-end test (root CFe)
 //   CancellationDocument::parse(data, size, document, error)    cancellation of the last sale (root CFeCanc)
 //   NetworkConfig::parse(data, size, config, error)             network configuration (root config)
+//
+// AllFaults::of(data, size) lists every fault of a sale or a cancellation, the device's refusal first.
 
+#include "allfaults.h"
 #include "cancellationdocument.h"
 #include "networkconfig.h"
 #include "saledocument.h"

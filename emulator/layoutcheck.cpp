@@ -158,6 +158,22 @@ Rejection rejection(int group, LayoutFault fault, const std::string& reason)
     return Rejection {code, "Rejeicao: " + reason};
 }
 
+bool Faults::add(int group, LayoutFault fault, const std::string& field, const std::string& rule, const char* separator)
+{
+    const std::string reason = field + separator + rule;
+    // Two equal lines tell no more than one (the same unknown element twice, say).
+    for (const DocumentFault& known : m_list)
+        if (known.reason == reason)
+            return !stopped();
+    m_list.push_back(DocumentFault {rejection(group, fault, reason).code, field, rule, reason});
+    return !stopped();
+}
+
+Rejection Faults::first() const
+{
+    return m_list.empty() ? Rejection {} : Rejection {m_list.front().code, "Rejeicao: " + m_list.front().reason};
+}
+
 namespace layout {
 
     FieldFormat text(int minimum, int maximum)
@@ -292,16 +308,15 @@ namespace layout {
         return LayoutElement {name, 0, 1, true, FieldFormat {}, nullptr, false};
     }
 
-    bool checkLayout(const xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out)
+    void checkLayout(const xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Faults& faults)
     {
         const int code = schema.code;
-        if (holdsText(node)) {
-            out = rejection(code, LayoutFault::Format, path + " e um grupo e nao pode conter texto");
-            return false;
-        }
+        if (holdsText(node) && !faults.add(code, LayoutFault::Format, path, "e um grupo e nao pode conter texto"))
+            return;
         const std::vector<Slot> slots = slotsOf(schema);
         size_t current = slots.size(); // none yet
-        int seen = 0;
+        std::vector<int> seen(slots.size(), 0);
+        std::vector<bool> late(slots.size(), false); // already reported out of order
         std::string previous;
         const std::vector<xmlNode*> elements = childElements(node);
         size_t position = 0;
@@ -311,17 +326,20 @@ namespace layout {
                 const Slot& wanted = slots[s];
                 if (schema.elements[wanted.first].minimum == 0)
                     continue;
-                for (size_t later = position; later < elements.size(); ++later)
-                    for (size_t i = wanted.first; i < wanted.first + wanted.count; ++i)
-                        if (isElement(elements[later], schema.elements[i].name)) {
-                            out = rejection(code, LayoutFault::OutOfOrder,
-                                            under(path, schema.elements[i].name)
-                                                + " fora da ordem do leiaute (deve vir antes de "
-                                                + elementName(elements[position]).substr(0, 64) + ")");
-                            return false;
-                        }
-                out = rejection(code, LayoutFault::Missing, under(path, slotName(schema, wanted)) + " ausente");
-                return false;
+                const char* later = nullptr;
+                for (size_t after = position; after < elements.size() && !later; ++after)
+                    for (size_t i = wanted.first; i < wanted.first + wanted.count && !later; ++i)
+                        if (isElement(elements[after], schema.elements[i].name))
+                            later = schema.elements[i].name;
+                if (later) {
+                    late[s] = true;
+                    if (!faults.add(code, LayoutFault::OutOfOrder, under(path, later),
+                                    "fora da ordem do leiaute (deve vir antes de "
+                                        + elementName(elements[position]).substr(0, 64) + ")"))
+                        return false;
+                } else if (!faults.add(code, LayoutFault::Missing, under(path, slotName(schema, wanted)), "ausente")) {
+                    return false;
+                }
             }
             return true;
         };
@@ -334,80 +352,87 @@ namespace layout {
             while (index < schema.elements.size() && name != schema.elements[index].name)
                 ++index;
             if (index == schema.elements.size()) {
-                out = rejection(code, LayoutFault::Unexpected, under(path, name) + " nao previsto no leiaute");
-                return false;
+                if (!faults.add(code, LayoutFault::Unexpected, under(path, name), "nao previsto no leiaute"))
+                    return;
+                continue;
             }
             const LayoutElement& element = schema.elements[index];
             if (element.deviceOnly) {
-                out = rejection(code, LayoutFault::DeviceField,
-                                under(path, name) + " e preenchido pelo SAT e nao deve ser enviado");
-                return false;
+                if (!faults.add(code, LayoutFault::DeviceField, under(path, name),
+                                "e preenchido pelo SAT e nao deve ser enviado"))
+                    return;
+                continue;
             }
             size_t slot = 0;
             while (slot + 1 < slots.size() && slots[slot + 1].first <= index)
                 ++slot;
             const LayoutElement& first = schema.elements[slots[slot].first];
-            if (current != slots.size() && slot < current) {
-                out = rejection(code, LayoutFault::OutOfOrder,
-                                under(path, name) + " fora da ordem do leiaute (deve vir antes de " + previous + ")");
-                return false;
-            }
-            if (slot == current) {
-                if (++seen > first.maximum) {
-                    out = rejection(code, LayoutFault::Repeated,
-                                    under(path, name) + " repetido: o leiaute aceita "
-                                        + (first.maximum == 1 ? std::string("um unico")
-                                                              : "no maximo " + std::to_string(first.maximum))
-                                        + " " + slotName(schema, slots[slot]));
-                    return false;
-                }
+            // An element out of order is reported once; its content is still checked, where it stands.
+            const bool outOfOrder = current != slots.size() && slot < current;
+            if (outOfOrder) {
+                if (!late[slot]
+                    && !faults.add(code, LayoutFault::OutOfOrder, under(path, name),
+                                   "fora da ordem do leiaute (deve vir antes de " + previous + ")"))
+                    return;
+                late[slot] = true;
+            } else if (slot == current) {
+                if (seen[slot] == first.maximum
+                    && !faults.add(code, LayoutFault::Repeated, under(path, name),
+                                   "repetido: o leiaute aceita "
+                                       + (first.maximum == 1 ? std::string("um unico")
+                                                             : "no maximo " + std::to_string(first.maximum))
+                                       + " " + slotName(schema, slots[slot])))
+                    return;
             } else {
                 if (!requireUpTo(slot))
-                    return false;
+                    return;
                 current = slot;
-                seen = 1;
             }
-            previous = name;
+            // An element beyond what the layout takes has no place in it: reported, its content left alone.
+            if (++seen[slot] > first.maximum)
+                continue;
+            if (!outOfOrder)
+                previous = name;
 
-            const std::string where = under(path, name) + (first.maximum > 1 ? "[" + std::to_string(seen) + "]" : "");
+            const std::string where
+                = under(path, name) + (first.maximum > 1 ? "[" + std::to_string(seen[slot]) + "]" : "");
             if (element.group) {
-                if (!checkLayout(child, *element.group, where, out))
-                    return false;
+                checkLayout(child, *element.group, where, faults);
+                if (faults.stopped())
+                    return;
                 continue;
             }
             std::string value;
             if (!leafText(child, value)) {
-                out = rejection(code, LayoutFault::Format, where + " e um campo e nao pode conter elementos");
-                return false;
+                if (!faults.add(code, LayoutFault::Format, where, "e um campo e nao pode conter elementos"))
+                    return;
+                continue;
             }
             LayoutFault fault = LayoutFault::Format;
             const std::string rule = checkFormat(element.format, value, fault);
-            if (!rule.empty()) {
-                out = rejection(code, fault, where + " " + rule);
-                return false;
-            }
+            if (!rule.empty() && !faults.add(code, fault, where, rule))
+                return;
         }
-        return requireUpTo(slots.size());
+        requireUpTo(slots.size());
     }
 
-    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason)
-    {
-        out = rejection(group, fault, reason);
-        return false;
-    }
-
-    bool checkInfCfeAttributes(const xmlNode* inf, int group, const char* allowed, Rejection& out)
+    bool checkInfCfeAttributes(const xmlNode* inf, int group, const char* allowed, Faults& faults)
     {
         for (const xmlAttr* a = inf->properties; a; a = a->next) {
             const std::string name = std::string(reinterpret_cast<const char*>(a->name)).substr(0, 64);
-            if (name == "Id" || name == "versao" || name == "versaoSB")
-                return fail(out, group, LayoutFault::DeviceField,
-                            "infCFe/@" + name + " e preenchido pelo SAT e nao deve ser enviado");
-            if (name != allowed)
-                return fail(out, group, LayoutFault::Unexpected, "infCFe/@" + name + " nao previsto no leiaute");
+            if (name == "Id" || name == "versao" || name == "versaoSB") {
+                if (!faults.add(group, LayoutFault::DeviceField, "infCFe/@" + name,
+                                "e preenchido pelo SAT e nao deve ser enviado"))
+                    return false;
+            } else if (name != allowed
+                       && !faults.add(group, LayoutFault::Unexpected, "infCFe/@" + name, "nao previsto no leiaute")) {
+                return false;
+            }
         }
-        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>(allowed)))
-            return fail(out, group, LayoutFault::Missing, std::string("infCFe/@") + allowed + " ausente");
+        if (!xmlHasProp(inf, reinterpret_cast<const xmlChar*>(allowed))) {
+            faults.add(group, LayoutFault::Missing, std::string("infCFe/@") + allowed, "ausente");
+            return false;
+        }
         return true;
     }
 

@@ -2,7 +2,7 @@
 
 // A small reader of the device's data-entry layouts: each group lists its elements in the layout's order, how often
 // each may appear, which ones only the device fills, and the format of each field. Walking a document against it
-// gives the first fault in document order as a rejection code and a reason that names the field.
+// gives its faults in document order, each as a rejection code and a reason that names the field.
 //
 // Rejection codes are "1GGK": GG the layout group (LayoutGroup), K the kind of fault (LayoutFault).
 
@@ -52,6 +52,44 @@ namespace LayoutGroup {
 }
 
 Rejection rejection(int group, LayoutFault fault, const std::string& reason);
+
+// One fault of a document: the field it concerns (a path such as "infCFe/det[2]/prod/vUnCom"; empty for the
+// document as a whole: its size, its XML, its root), the rule it breaks, its rejection code, and reason, the
+// device's wording of the two.
+struct DocumentFault {
+    std::string code;
+    std::string field;
+    std::string rule;
+    std::string reason;
+};
+
+// What the checks of a document find. The device stops at the first fault and refuses with it; a full check
+// (Mode::Every) goes on past the faults that leave the rest checkable. Both run the same checks in the same order,
+// so the first fault of a full check is always the device's refusal.
+class Faults {
+public:
+    enum class Mode { First, Every };
+
+    explicit Faults(Mode mode = Mode::First)
+        : m_mode(mode)
+    {
+    }
+
+    // The reason reads "<field><separator><rule>"; faults of the whole document pass an empty separator. False
+    // when the check stops here.
+    bool add(int group, LayoutFault fault, const std::string& field, const std::string& rule,
+             const char* separator = " ");
+    bool stopped() const { return m_mode == Mode::First && !m_list.empty(); }
+    bool every() const { return m_mode == Mode::Every; }
+    bool empty() const { return m_list.empty(); }
+    const std::vector<DocumentFault>& list() const { return m_list; }
+    // The first fault as the device words its refusal; empty until there is one.
+    Rejection first() const;
+
+private:
+    Mode m_mode;
+    std::vector<DocumentFault> m_list;
+};
 
 // Characters, not bytes, of a UTF-8 text as libxml2 gives it.
 int characterCount(const std::string& text);
@@ -104,14 +142,11 @@ namespace layout {
     LayoutElement satOnly(const char* name);
 
     // Checks the children of node against schema, recursively; path names node in reasons ("det[2]/prod").
-    bool checkLayout(const _xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Rejection& out);
-
-    // Sets out to the rejection and returns false, so a check can end with "return fail(...)".
-    bool fail(Rejection& out, int group, LayoutFault fault, const std::string& reason);
+    void checkLayout(const _xmlNode* node, const LayoutGroupSchema& schema, const std::string& path, Faults& faults);
 
     // infCFe carries exactly one attribute from the application, allowed: the device fills Id, versao and versaoSB.
-    // Checks that it is there and that nothing else is; its value is left to the caller.
-    bool checkInfCfeAttributes(const _xmlNode* inf, int group, const char* allowed, Rejection& out);
+    // Checks that it is there and that nothing else is; its value is left to the caller. True when it is there.
+    bool checkInfCfeAttributes(const _xmlNode* inf, int group, const char* allowed, Faults& faults);
 
 } // namespace layout
 

@@ -32,6 +32,9 @@ public:
     static std::unique_ptr<SaleDocument> parse(const char* data, size_t size, std::string& error);
     // A sale: the data-entry layout first (SaleValidation), then the values; a refusal carries its rejection code.
     static std::unique_ptr<SaleDocument> parseSale(const char* data, size_t size, Rejection& rejection);
+    // What parseSale runs, adding what it finds to faults; null when there is any. A full check (Faults::Mode::Every)
+    // goes on past the faults that leave the rest checkable: the values are added up wherever they read.
+    static std::unique_ptr<SaleDocument> checkSale(const char* data, size_t size, Faults& faults);
 
     std::string softwareHouseCnpj;
     std::string signature;
@@ -51,8 +54,9 @@ public:
     _xmlDoc* tree() const { return m_tree.get(); }
 
 private:
-    // failedGroup: the layout group of the value that failed (LayoutGroup), for the rejection code.
-    static std::unique_ptr<SaleDocument> read(XmlDocument tree, std::string& error, int& failedGroup);
+    // The values: a rule they break goes to faults (LayoutFault::Values). A part that does not read sets error, the
+    // first such reason, and failedGroup, the layout group being read (LayoutGroup), for the rejection code.
+    static std::unique_ptr<SaleDocument> read(XmlDocument tree, Faults& faults, std::string& error, int& failedGroup);
 
     XmlDocument m_tree;
 };

@@ -140,45 +140,52 @@ namespace {
         return all;
     }
 
-    bool checkVersion(const xmlNode* inf, Rejection& out)
+    void checkVersion(const xmlNode* inf, Faults& faults)
     {
-        if (!checkInfCfeAttributes(inf, G::Document, "versaoDadosEnt", out))
-            return false;
+        checkInfCfeAttributes(inf, G::Document, "versaoDadosEnt", faults);
+        if (faults.stopped())
+            return;
         LayoutFault fault;
         const std::string version = attribute(inf, "versaoDadosEnt");
-        if (!checkFormat(oneOf(kVersions), version, fault).empty())
-            return fail(out, G::Document, LayoutFault::Domain,
-                        "infCFe/@versaoDadosEnt " + version.substr(0, 10) + " nao suportada (aceitas de "
-                            + SaleValidation::kOldestVersion + " a " + SaleValidation::kNewestVersion + ")");
-        return true;
+        if (xmlHasProp(inf, reinterpret_cast<const xmlChar*>("versaoDadosEnt"))
+            && !checkFormat(oneOf(kVersions), version, fault).empty())
+            faults.add(G::Document, LayoutFault::Domain, "infCFe/@versaoDadosEnt",
+                       version.substr(0, 10) + " nao suportada (aceitas de " + SaleValidation::kOldestVersion + " a "
+                           + SaleValidation::kNewestVersion + ")");
     }
 
-    bool checkItemNumbers(const xmlNode* inf, Rejection& out)
+    void checkItemNumbers(const xmlNode* inf, Faults& faults)
     {
         std::set<std::string> numbers;
         size_t position = 0;
         for (const xmlNode* det : children(inf, "det")) {
-            const std::string where = "infCFe/det[" + std::to_string(++position) + "]/@nItem";
-            if (!xmlHasProp(det, reinterpret_cast<const xmlChar*>("nItem")))
-                return fail(out, G::Item, LayoutFault::Missing, where + " ausente");
+            const std::string where = "infCFe/det[" + std::to_string(++position) + "]";
             const std::string number = attribute(det, "nItem");
-            if (!isDigits(number, 1, 3) || std::stoi(number) < 1 || std::stoi(number) > 500)
-                return fail(out, G::Item, LayoutFault::Format, where + " deve ser numero de 1 a 500");
-            if (!numbers.insert(std::to_string(std::stoi(number))).second)
-                return fail(out, G::Item, LayoutFault::Repeated, where + " " + number + " repetido");
+            if (!xmlHasProp(det, reinterpret_cast<const xmlChar*>("nItem"))) {
+                if (!faults.add(G::Item, LayoutFault::Missing, where + "/@nItem", "ausente"))
+                    return;
+            } else if (!isDigits(number, 1, 3) || std::stoi(number) < 1 || std::stoi(number) > 500) {
+                if (!faults.add(G::Item, LayoutFault::Format, where + "/@nItem", "deve ser numero de 1 a 500"))
+                    return;
+            } else if (!numbers.insert(std::to_string(std::stoi(number))).second
+                       && !faults.add(G::Item, LayoutFault::Repeated, where + "/@nItem", number + " repetido")) {
+                return;
+            }
+            // One line per item: the path does not tell one obsFiscoDet of the item from another.
             for (const xmlNode* obs : children(firstChild(det, "prod"), "obsFiscoDet")) {
                 const std::string field = attribute(obs, "xCampoDet");
-                if (field.empty() || characterCount(field) > 20)
-                    return fail(out, G::Item, LayoutFault::Format,
-                                "infCFe/det[" + std::to_string(position)
-                                    + "]/prod/obsFiscoDet/@xCampoDet deve ter de 1 a 20 caracteres");
+                if (field.empty() || characterCount(field) > 20) {
+                    if (!faults.add(G::Item, LayoutFault::Format, where + "/prod/obsFiscoDet/@xCampoDet",
+                                    "deve ter de 1 a 20 caracteres"))
+                        return;
+                    break;
+                }
             }
         }
-        return true;
     }
 
     // Either a rate over a base or a value per unit over a quantity, whole, never both.
-    bool checkBase(const xmlNode* group, int code, const char* rate, const std::string& where, Rejection& out)
+    bool checkBase(const xmlNode* group, int code, const char* rate, const std::string& where, Faults& faults)
     {
         if (!group)
             return true;
@@ -187,12 +194,13 @@ namespace {
         const bool wholeValue = firstChild(group, "vBC") && firstChild(group, rate);
         const bool wholeQuantity = firstChild(group, "qBCProd") && firstChild(group, "vAliqProd");
         if (byValue == byQuantity || (byValue && !wholeValue) || (byQuantity && !wholeQuantity))
-            return fail(out, code, LayoutFault::Values,
-                        where + " deve ter vBC e " + rate + ", ou qBCProd e vAliqProd (um dos pares, completo)");
+            return faults.add(code, LayoutFault::Values, where,
+                              std::string("deve ter vBC e ") + rate
+                                  + ", ou qBCProd e vAliqProd (um dos pares, completo)");
         return true;
     }
 
-    bool checkItemRules(const xmlNode* inf, Rejection& out)
+    void checkItemRules(const xmlNode* inf, Faults& faults)
     {
         const bool municipalRegistration = firstChild(firstChild(inf, "emit"), "IM") != nullptr;
         size_t position = 0;
@@ -200,46 +208,57 @@ namespace {
             const std::string where = "infCFe/det[" + std::to_string(++position) + "]";
             const xmlNode* prod = firstChild(det, "prod");
             Decimal quantity;
-            if (Decimal::parse(childText(prod, "qCom"), quantity) && quantity.units() == 0)
-                return fail(out, G::Item, LayoutFault::Domain, where + "/prod/qCom deve ser maior que zero");
+            if (Decimal::parse(childText(prod, "qCom"), quantity) && quantity.units() == 0
+                && !faults.add(G::Item, LayoutFault::Domain, where + "/prod/qCom", "deve ser maior que zero"))
+                return;
             const xmlNode* tax = firstChild(det, "imposto");
+            if (!tax)
+                continue; // reported by the layout
             const bool icms = firstChild(tax, "ICMS") != nullptr;
             const bool service = firstChild(tax, "ISSQN") != nullptr;
-            if (!icms && !service)
-                return fail(out, G::Icms, LayoutFault::Missing,
-                            where + "/imposto/ICMS ausente (o item deve ter o grupo ICMS ou o ISSQN)");
-            if (icms && service)
-                return fail(out, G::Icms, LayoutFault::Values,
-                            where + "/imposto com ICMS e ISSQN: o item tem um ou outro");
-            if (service && !municipalRegistration)
-                return fail(out, G::Issqn, LayoutFault::Values,
-                            where + "/imposto/ISSQN exige a inscricao municipal do emitente (emit/IM)");
+            if (!icms && !service
+                && !faults.add(G::Icms, LayoutFault::Missing, where + "/imposto/ICMS",
+                               "ausente (o item deve ter o grupo ICMS ou o ISSQN)"))
+                return;
+            if (icms && service
+                && !faults.add(G::Icms, LayoutFault::Values, where + "/imposto",
+                               "com ICMS e ISSQN: o item tem um ou outro"))
+                return;
+            if (service && !municipalRegistration
+                && !faults.add(G::Issqn, LayoutFault::Values, where + "/imposto/ISSQN",
+                               "exige a inscricao municipal do emitente (emit/IM)"))
+                return;
             const xmlNode* pis = firstChild(tax, "PIS");
             const xmlNode* cofins = firstChild(tax, "COFINS");
-            if (!checkBase(firstChild(pis, "PISOutr"), G::Pis, "pPIS", where + "/imposto/PIS/PISOutr", out)
-                || !checkBase(firstChild(tax, "PISST"), G::Pis, "pPIS", where + "/imposto/PISST", out)
+            if (!checkBase(firstChild(pis, "PISOutr"), G::Pis, "pPIS", where + "/imposto/PIS/PISOutr", faults)
+                || !checkBase(firstChild(tax, "PISST"), G::Pis, "pPIS", where + "/imposto/PISST", faults)
                 || !checkBase(firstChild(cofins, "COFINSOutr"), G::Cofins, "pCOFINS",
-                              where + "/imposto/COFINS/COFINSOutr", out)
-                || !checkBase(firstChild(tax, "COFINSST"), G::Cofins, "pCOFINS", where + "/imposto/COFINSST", out))
-                return false;
+                              where + "/imposto/COFINS/COFINSOutr", faults)
+                || !checkBase(firstChild(tax, "COFINSST"), G::Cofins, "pCOFINS", where + "/imposto/COFINSST", faults))
+                return;
         }
-        return true;
     }
 
 } // namespace
 
-bool SaleValidation::check(const _xmlDoc* document, Rejection& out)
+void SaleValidation::check(const _xmlDoc* document, Faults& faults)
 {
     const xmlNode* root = document ? xmlDocGetRootElement(const_cast<xmlDoc*>(document)) : nullptr;
-    if (!isElement(root, "CFe"))
-        return fail(out, G::Document, LayoutFault::Unexpected,
-                    "elemento raiz " + elementName(root).substr(0, 40) + " nao previsto (deve ser CFe)");
+    // Another document altogether: none of its parts is worth checking against the sale's layout.
+    if (!isElement(root, "CFe")) {
+        faults.add(G::Document, LayoutFault::Unexpected, "",
+                   "elemento raiz " + elementName(root).substr(0, 40) + " nao previsto (deve ser CFe)", "");
+        return;
+    }
     const xmlNode* inf = firstChild(root, "infCFe");
-    if (inf && !checkVersion(inf, out))
-        return false;
-    if (inf && !checkItemNumbers(inf, out))
-        return false;
-    return checkLayout(root, schemas().root, "", out) && checkItemRules(inf, out);
+    if (inf)
+        checkVersion(inf, faults);
+    if (inf && !faults.stopped())
+        checkItemNumbers(inf, faults);
+    if (!faults.stopped())
+        checkLayout(root, schemas().root, "", faults);
+    if (!faults.stopped())
+        checkItemRules(inf, faults);
 }
 
 } // namespace satemu

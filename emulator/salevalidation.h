@@ -14,7 +14,9 @@ public:
     static constexpr const char* kOldestVersion = "0.06";
     static constexpr const char* kNewestVersion = "0.08";
 
-    static bool check(const _xmlDoc* document, Rejection& out);
+    // Adds what it finds to faults, in the order a device checks: the attributes of infCFe, the item numbers, the
+    // layout, then the rules that span a whole item.
+    static void check(const _xmlDoc* document, Faults& faults);
 };
 
 } // namespace satemu

@@ -1,7 +1,8 @@
 // The device's reading of a sale document, and the receipt it issues from it: whatever the bytes, a refusal
-// carries a reason (and, for a sale, a rejection code), a sale the layout takes is read with the same values as the
-// lenient reading of the end-to-end test, and an accepted sale gives a receipt that is itself a well-formed sale
-// with the same items, total and payment, as whoever reads the receipt will take it.
+// carries a reason (and, for a sale, a rejection code) that heads the full check's list of faults, a sale the layout
+// takes is read with the same values as the lenient reading of the end-to-end test, and an accepted sale gives a
+// receipt that is itself a well-formed sale with the same items, total and payment, as whoever reads the receipt will
+// take it.
 #include "documentcheck.h"
 
 #include "documents.h"
@@ -20,6 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::unique_ptr<SaleDocument> strict = SaleDocument::parseSale(text, size, rejection);
     if (!strict)
         fuzzcheck::checkRejection(rejection.code, rejection.reason);
+    // The full check runs the same rules: it passes what the device takes and lists the device's refusal first.
+    const AllFaults full = AllFaults::of(text, size);
+    if (full.kind == AllFaults::Kind::Sale)
+        check(strict ? full.faults.empty() : !full.faults.empty() && full.faults.front().code == rejection.code);
 
     std::string error;
     std::unique_ptr<SaleDocument> sale = SaleDocument::parse(text, size, error);

@@ -95,6 +95,11 @@ const char* ExtrairLogs(int numeroSessao, const char* codigoDeAtivacao)
     return run(SatFunction::ExtrairLogs, numeroSessao, codigoDeAtivacao);
 }
 
+const char* ConsultarUltimaSessaoFiscal(int numeroSessao, const char* codigoDeAtivacao)
+{
+    return run(SatFunction::ConsultarUltimaSessaoFiscal, numeroSessao, codigoDeAtivacao);
+}
+
 ErroSAT CodigoErro(void)
 {
     return SatDevice::instance().errorRecord();

@@ -61,6 +61,8 @@ DLLSAT_API const char* DLLSAT_CALL ConsultarSAT(int numeroSessao);
 DLLSAT_API const char* DLLSAT_CALL ConsultarStatusOperacional(int numeroSessao, const char* codigoDeAtivacao);
 DLLSAT_API const char* DLLSAT_CALL ConsultarNumeroSessao(int numeroSessao, const char* codigoDeAtivacao,
                                                          int cNumeroDeSessao);
+/* The answer of the last sale or cancellation (EnviarDadosVenda, CancelarUltimaVenda), whatever its outcome. */
+DLLSAT_API const char* DLLSAT_CALL ConsultarUltimaSessaoFiscal(int numeroSessao, const char* codigoDeAtivacao);
 DLLSAT_API const char* DLLSAT_CALL EnviarDadosVenda(int numeroSessao, const char* codigoDeAtivacao,
                                                     const char* dadosVenda);
 DLLSAT_API const char* DLLSAT_CALL CancelarUltimaVenda(int numeroSessao, const char* codigoDeAtivacao,

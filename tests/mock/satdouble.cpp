@@ -160,4 +160,9 @@ ErroSAT CodigoErro(void)
     return currentRecord;
 }
 
+const char* ConsultarUltimaSessaoFiscal(int session, const char* code)
+{
+    return respond(Call {"ConsultarUltimaSessaoFiscal", {QByteArray::number(session), text(code)}});
+}
+
 } // extern "C"
