@@ -1,5 +1,7 @@
 // The results window over the recording double: what the commands keep, the
-// list, the views, and the three buttons that write or print.
+// list, the views and the actions each one shows, refusals, what fits at the
+// default size and where each result opens, and the buttons that write or
+// print.
 
 #include "logview.h"
 #include "resultlist.h"
@@ -20,6 +22,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
