@@ -53,8 +53,10 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Gera o extrato do CF-e-SAT (venda ou cancelamento) em PDF."));
-    const QCommandLineOption helpOption(QStringList {QStringLiteral("h"), QStringLiteral("ajuda")},
-                                        QStringLiteral("Mostra esta ajuda."));
+    // --help as well as --ajuda: scripts and people try the usual name first.
+    const QCommandLineOption helpOption(
+        QStringList {QStringLiteral("h"), QStringLiteral("ajuda"), QStringLiteral("help")},
+        QStringLiteral("Mostra esta ajuda."));
     parser.addOption(helpOption);
     const QCommandLineOption output(QStringList {QStringLiteral("o"), QStringLiteral("saida")},
                                     QStringLiteral("Arquivo PDF a gravar."), QStringLiteral("arquivo.pdf"));

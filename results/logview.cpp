@@ -2,14 +2,17 @@
 
 #include "devicetext.h"
 #include "logfiltermodel.h"
+#include "logparser.h"
 #include "logtablemodel.h"
 #include "resultfiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -18,12 +21,16 @@
 LogView::LogView(QWidget* parent)
     : QWidget(parent)
     , m_chooser(dialogSavePathChooser())
+    , m_folder(QDir::homePath())
     , m_model(new LogTableModel(this))
     , m_filter(new LogFilterModel(this))
     , m_filterBox(new QLineEdit(this))
     , m_count(new QLabel(this))
     , m_table(new QTableView(this))
     , m_save(new QPushButton(QStringLiteral("Salvar..."), this))
+    , m_saveMenu(new QMenu(this))
+    , m_saveWhole(m_saveMenu->addAction(QString()))
+    , m_saveShown(m_saveMenu->addAction(QString()))
     , m_saved(new QLabel(this))
 {
     m_filter->setLogModel(m_model);
@@ -66,7 +73,13 @@ LogView::LogView(QWidget* parent)
         m_filter->setFilterText(text);
         updateCount();
     });
-    connect(m_save, &QPushButton::clicked, this, &LogView::save);
+    // With a menu the button only opens it; a click done in code still emits clicked, which must not save as well.
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        if (!m_save->menu())
+            save(Part::Whole);
+    });
+    connect(m_saveWhole, &QAction::triggered, this, [this] { save(Part::Whole); });
+    connect(m_saveShown, &QAction::triggered, this, [this] { save(Part::Shown); });
     updateCount();
 }
 
@@ -78,6 +91,7 @@ void LogView::setLog(const QByteArray& bytes, const QString& serial, const QDate
     m_saved->clear();
     m_model->setLines(parseDeviceLog(decodeDeviceText(bytes)));
     updateCount();
+    m_table->scrollToTop();
 }
 
 int LogView::totalRows() const
@@ -90,24 +104,54 @@ int LogView::shownRows() const
     return m_filter->rowCount();
 }
 
+QByteArray LogView::shownBytes() const
+{
+    const QList<QByteArray> lines = deviceLogLineBytes(m_bytes);
+    QByteArray out;
+    for (int row = 0; row < m_filter->rowCount(); ++row)
+        out += lines.value(m_filter->mapToSource(m_filter->index(row, 0)).row());
+    return out;
+}
+
 void LogView::updateCount()
 {
     m_count->setText(m_filter->countText());
+    const int shown = shownRows();
+    const int total = totalRows();
+    m_saveWhole->setText(total == 1 ? QStringLiteral("Log inteiro, como o SAT enviou (1 linha)...")
+                                    : QStringLiteral("Log inteiro, como o SAT enviou (%1 linhas)...").arg(total));
+    m_saveShown->setText(QStringLiteral("Só as linhas mostradas (%1 de %2)...").arg(shown).arg(total));
+    m_saveShown->setEnabled(shown > 0);
+    // Without a filter at work the button saves the log at once, as it always did.
+    m_save->setMenu(shown == total ? nullptr : m_saveMenu);
 }
 
-bool LogView::save()
+bool LogView::save(Part part)
 {
-    const QString title = QStringLiteral("Salvar log do SAT");
-    const QString suggested = QDir::home().filePath(ResultFiles::logFileName(m_serial, m_when));
+    const bool whole = part == Part::Whole;
+    const QString title = whole ? QStringLiteral("Salvar log do SAT") : QStringLiteral("Salvar linhas do log");
+    QString name = ResultFiles::logFileName(m_serial, m_when);
+    if (!whole)
+        name.insert(name.lastIndexOf(QLatin1Char('.')), QStringLiteral("-filtrado"));
     QString filter;
-    const QString path = m_chooser(this, title, suggested, {QStringLiteral("Texto (*.txt)")}, &filter);
+    const QString path
+        = m_chooser(this, title, QDir(m_folder).filePath(name), {QStringLiteral("Texto (*.txt)")}, &filter);
     if (path.isEmpty())
         return false;
     QString error;
-    if (!ResultFiles::write(path, m_bytes, &error)) {
+    if (!ResultFiles::write(path, whole ? m_bytes : shownBytes(), &error)) {
         QMessageBox::critical(this, title, error, QMessageBox::Ok);
         return false;
     }
-    m_saved->setText(QStringLiteral("Log salvo em %1").arg(QDir::toNativeSeparators(path)));
+    const QString where = QDir::toNativeSeparators(path);
+    if (!whole)
+        m_saved->setText(
+            QStringLiteral("Linhas mostradas (%1 de %2) salvas em %3").arg(shownRows()).arg(totalRows()).arg(where));
+    else if (shownRows() != totalRows())
+        m_saved->setText(QStringLiteral("Log inteiro salvo em %1").arg(where));
+    else
+        m_saved->setText(QStringLiteral("Log salvo em %1").arg(where));
+    m_folder = QFileInfo(path).absolutePath();
+    emit saved(path);
     return true;
 }

@@ -3,14 +3,42 @@
 #include "cfeformat.h"
 #include "cfereceipt.h"
 
+#include <QApplication>
+#include <QBrush>
+#include <QColor>
+#include <QStyle>
+
+namespace {
+
+const QColor FailureBackground(255, 221, 221);
+const QColor FailureText(140, 0, 0);
+
+} // namespace
+
 ResultList::ResultList(QObject* parent)
     : QAbstractTableModel(parent)
 {
 }
 
+QString ResultList::commandLabel(const QString& title)
+{
+    // The commands' report titles are fixed, and some were written without their accents.
+    static const struct {
+        const char* title;
+        const char* label;
+    } spellings[] = {
+        {"Numero Sessao", "Número Sessão"},
+    };
+    for (const auto& spelling : spellings)
+        if (title == QLatin1String(spelling.title))
+            return QString::fromUtf8(spelling.label);
+    return title;
+}
+
 void ResultList::add(CommandResult result)
 {
-    Row row {std::move(result), {}, {}};
+    Row row {std::move(result), {}, {}, {}};
+    row.outcome = AnswerOutcome::of(row.result.answer);
     if (isReceipt(row.result.kind)) {
         const satresults::CfeParseResult parsed = satresults::parseCfeReceipt(row.result.document);
         if (parsed.ok) {
@@ -39,19 +67,34 @@ QVariant ResultList::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rows.size())
         return {};
     const Row& row = rows.at(index.row());
-    if (role == Qt::ToolTipRole)
-        return row.result.when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    if (role == Qt::TextAlignmentRole && index.column() == TotalColumn)
-        return int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole)
+    const bool failed = row.outcome.failed();
+    switch (role) {
+    case Qt::ToolTipRole: {
+        const QString when = row.result.when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        return failed ? QStringLiteral("%1\n%2").arg(when, row.outcome.longText()) : when;
+    }
+    case Qt::TextAlignmentRole:
+        return index.column() == TotalColumn ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    case Qt::BackgroundRole:
+        return failed ? QVariant(QBrush(FailureBackground)) : QVariant();
+    case Qt::ForegroundRole:
+        return failed ? QVariant(QBrush(FailureText)) : QVariant();
+    case Qt::DecorationRole:
+        if (failed && index.column() == CommandColumn)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
         return {};
+    case Qt::DisplayRole:
+        break;
+    default:
+        return {};
+    }
     switch (index.column()) {
     case TimeColumn:
         return row.result.when.toString(QStringLiteral("HH:mm:ss"));
     case CommandColumn:
-        return row.result.command;
+        return commandLabel(row.result.command);
     case NumberColumn:
-        return row.number;
+        return failed ? row.outcome.shortText() : row.number;
     case TotalColumn:
         return row.total;
     }

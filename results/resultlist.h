@@ -1,12 +1,14 @@
 #pragma once
 
+#include "answeroutcome.h"
 #include "commandresult.h"
 
 #include <QAbstractTableModel>
 #include <QList>
 
 // Every result of the run, newest first, as the rows of the results window's
-// list. Kept in memory only.
+// list. Kept in memory only. A command the device refused reads "Recusado" and
+// its code where a receipt's number goes, in red with an icon.
 class ResultList : public QAbstractTableModel {
     Q_OBJECT
 
@@ -18,6 +20,10 @@ public:
     // The result becomes row 0.
     void add(CommandResult result);
     const CommandResult& at(int row) const { return rows.at(row).result; }
+    const AnswerOutcome& outcomeAt(int row) const { return rows.at(row).outcome; }
+
+    // A command's report title as its button spells it ("Numero Sessao" is shown "Número Sessão").
+    static QString commandLabel(const QString& title);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -27,6 +33,7 @@ public:
 private:
     struct Row {
         CommandResult result;
+        AnswerOutcome outcome;
         // Read once from the document when the row is added; blank where it has none.
         QString number;
         QString total;

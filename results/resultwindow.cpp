@@ -1,12 +1,12 @@
 #include "resultwindow.h"
 
 #include "cfeformat.h"
-#include "extract.h"
 #include "operationalstatus.h"
 #include "resultfiles.h"
 #include "resultlist.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -14,12 +14,20 @@
 #include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <cmath>
 
 namespace {
 
 // The extract on screen is drawn at twice the screen's resolution: its small print reads well, and the Code 128's
-// modules get two whole pixels, which a phone can read.
+// modules get two whole pixels, which a phone can read. With less room it is drawn smaller, down to the screen's
+// own resolution, rather than cut.
 constexpr double ScreenZoom = 2.0;
+
+// Long enough for a dragged splitter to settle before the extract is drawn again.
+constexpr int RefitDelayMs = 40;
 
 QString defaultSaveFile(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter)
 {
@@ -39,12 +47,26 @@ QString kindNoun(const satresults::CfeReceipt& receipt)
                                                                       : QStringLiteral("CFe");
 }
 
+QString resultTitle(const CommandResult& result, const AnswerOutcome& outcome)
+{
+    const QString title = QString::fromUtf8("Resultado — %1").arg(ResultList::commandLabel(result.command));
+    switch (outcome.kind) {
+    case AnswerOutcome::Kind::Refused:
+        return QStringLiteral("%1 (recusado)").arg(title);
+    case AnswerOutcome::Kind::NoAnswer:
+        return QStringLiteral("%1 (sem resposta)").arg(title);
+    case AnswerOutcome::Kind::Accepted:
+        break;
+    }
+    return title;
+}
+
 } // namespace
 
 ResultWindow::ResultWindow(ResultList* list)
     : QWidget(nullptr)
     , results(list)
-    , folder(QDir::currentPath())
+    , folder(QDir::homePath())
     , chooseSaveFile(defaultSaveFile)
     , choosePrinter(defaultPrinter)
 {
@@ -52,12 +74,32 @@ ResultWindow::ResultWindow(ResultList* list)
     // Closing the main window ends the program even while this one is open.
     setAttribute(Qt::WA_QuitOnClose, false);
     resultList->setModel(results);
+    // Every column as wide as its text; the command takes what room is left over. (A stretched last section would
+    // keep at least the header's default size and push the total out of sight.)
     resultList->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    // Room for the four columns; the extract takes the rest.
-    splitter->setSizes({340, width() - 340});
+    resultList->horizontalHeader()->setSectionResizeMode(ResultList::CommandColumn, QHeaderView::Stretch);
     splitter->setStretchFactor(1, 1);
+    connect(splitter, &QSplitter::splitterMoved, this, [this] { listWidthChosen = true; });
+    connect(results, &QAbstractItemModel::rowsInserted, this, &ResultWindow::fitListWidth);
+    fitListWidth();
     connect(resultList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& index) { showRow(index.row()); });
+
+    const int iconSize = style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, this);
+    refusalIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(iconSize, iconSize));
+    saveNotice->hide();
+
+    refit.setSingleShot(true);
+    refit.setInterval(RefitDelayMs);
+    connect(&refit, &QTimer::timeout, this, [this] {
+        if (extract && extractDpi() != drawnDpi)
+            drawExtract();
+    });
+    extractScroll->installEventFilter(this);
+
+    connect(statusView, &StatusView::saved, this, &ResultWindow::rememberFolder);
+    connect(logView, &LogView::saved, this, &ResultWindow::rememberFolder);
+    rememberFolder(QString());
     showRow(-1);
 }
 
@@ -65,6 +107,11 @@ ResultWindow::~ResultWindow() = default;
 
 void ResultWindow::showLatest()
 {
+    // Shown first, so that the extract is drawn for the room the window really gives it.
+    show();
+    raise();
+    activateWindow();
+    fitListWidth();
     if (results->rowCount() > 0) {
         const QModelIndex newest = results->index(0, 0);
         if (resultList->currentIndex().row() == 0)
@@ -73,9 +120,6 @@ void ResultWindow::showLatest()
             resultList->setCurrentIndex(newest);
         resultList->scrollTo(newest);
     }
-    show();
-    raise();
-    activateWindow();
 }
 
 int ResultWindow::paperWidthMm() const
@@ -83,21 +127,60 @@ int ResultWindow::paperWidthMm() const
     return paperWidth->currentIndex() == 1 ? satresults::kPaperWidth58 : satresults::kPaperWidth80;
 }
 
+bool ResultWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == extractScroll && event->type() == QEvent::Resize && extract)
+        refit.start();
+    return QWidget::eventFilter(watched, event);
+}
+
+// Wide enough for every column of the rows there are, unless the user has set the width.
+void ResultWindow::fitListWidth()
+{
+    if (listWidthChosen)
+        return;
+    QHeaderView* header = resultList->horizontalHeader();
+    int needed = 2 * resultList->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, resultList);
+    const QAbstractItemView* view = resultList;
+    for (int column = 0; column < header->count(); ++column)
+        needed += qMax(header->sectionSizeHint(column), view->sizeHintForColumn(column));
+    QList<int> sizes = splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    if (total <= 0) {
+        // Not laid out yet: the splitter shares the window's default width.
+        splitter->setSizes({needed, width() - needed});
+        return;
+    }
+    if (sizes.value(0) < needed)
+        splitter->setSizes({needed, total - needed});
+}
+
 void ResultWindow::showRow(int row)
 {
+    saveNotice->clear();
+    saveNotice->hide();
+    // Each result opens at its top, wherever the one before was scrolled to.
+    extractScroll->verticalScrollBar()->setValue(0);
+    extractScroll->horizontalScrollBar()->setValue(0);
     if (row < 0 || row >= results->rowCount()) {
         current.reset();
         parsed.reset();
+        extract.reset();
+        showOutcome(AnswerOutcome());
         showText(QStringLiteral("Resultados"), QStringLiteral("Nenhum resultado recebido ainda."), QString());
+        updateActions();
         return;
     }
     current = results->at(row);
     parsed.reset();
-    showResult(*current);
+    extract.reset();
+    showResult(*current, results->outcomeAt(row));
 }
 
-void ResultWindow::showResult(const CommandResult& result)
+void ResultWindow::showResult(const CommandResult& result, const AnswerOutcome& outcome)
 {
+    showOutcome(outcome);
+    const QString label = ResultList::commandLabel(result.command);
     switch (result.kind) {
     case CommandResult::Kind::Sale:
     case CommandResult::Kind::Cancellation:
@@ -106,25 +189,32 @@ void ResultWindow::showResult(const CommandResult& result)
         if (parsed->ok)
             showExtract();
         else
-            showText(QString::fromUtf8("Resultado — %1: documento não reconhecido").arg(result.command), parsed->error,
+            showText(QString::fromUtf8("Resultado — %1: documento não reconhecido").arg(label), parsed->error,
                      QString::fromUtf8(result.document));
         break;
     case CommandResult::Kind::Status:
-        setWindowTitle(QString::fromUtf8("Resultado — %1").arg(result.command));
+        setWindowTitle(resultTitle(result, outcome));
+        // The bar above already gives a refusal's code and message.
+        statusView->setFailureShown(!outcome.failed());
         statusView->setAnswer(result.answer, result.when);
         views->setCurrentWidget(statusPage);
         break;
     case CommandResult::Kind::Log:
-        setWindowTitle(QString::fromUtf8("Resultado — %1").arg(result.command));
+        setWindowTitle(resultTitle(result, outcome));
         logView->setLog(result.document, lastSerial(result.when), result.when);
         views->setCurrentWidget(logPage);
         break;
     case CommandResult::Kind::Raw:
-        showText(QString::fromUtf8("Resultado — %1").arg(result.command), QString(),
-                 QString::fromLatin1(result.answer));
+        showText(resultTitle(result, outcome), QString(), QString::fromLatin1(result.answer));
         break;
     }
     updateActions();
+}
+
+void ResultWindow::showOutcome(const AnswerOutcome& outcome)
+{
+    refusalNote->setText(outcome.longText());
+    refusalBar->setVisible(outcome.failed());
 }
 
 // The series of the newest status read up to that moment, to name the log's file; empty when there is none.
@@ -144,8 +234,9 @@ QString ResultWindow::lastSerial(const QDateTime& until) const
 void ResultWindow::showExtract()
 {
     const satresults::CfeReceipt& receipt = parsed->receipt;
-    QString title = QString::fromUtf8("Extrato do CF-e-SAT — %1 nº %2")
-                        .arg(current->command, satresults::formatExtractNumber(receipt.number));
+    QString title
+        = QString::fromUtf8("Extrato do CF-e-SAT — %1 nº %2")
+              .arg(ResultList::commandLabel(current->command), satresults::formatExtractNumber(receipt.number));
     QStringList notes;
     if (current->kind == CommandResult::Kind::TestReceipt) {
         title += QStringLiteral(" (teste)");
@@ -159,15 +250,32 @@ void ResultWindow::showExtract()
     extractNote->setText(notes.join(QLatin1Char(' ')));
     extractNote->setVisible(!notes.isEmpty());
 
-    const qreal ratio = devicePixelRatioF();
-    const int dpi = qRound(qMax(logicalDpiX(), 96) * ScreenZoom * ratio);
-    const satresults::Extract extract(receipt, paperWidthMm());
-    QImage image = satresults::renderExtract(extract, dpi);
-    image.setDevicePixelRatio(ratio);
-    extractImage->setPixmap(QPixmap::fromImage(image));
+    extract = std::make_unique<satresults::Extract>(receipt, paperWidthMm());
     // The extract's text, for screen readers and for copying it out.
-    extractImage->setAccessibleDescription(extract.textLines().join(QLatin1Char('\n')));
+    extractImage->setAccessibleDescription(extract->textLines().join(QLatin1Char('\n')));
     views->setCurrentWidget(extractPage);
+    drawExtract();
+}
+
+// Physical dots per inch for the extract: twice the screen's, or less where that would not fit the room beside the
+// list, but never below the screen's own. The room leaves out a vertical scroll bar whether or not one is shown, so
+// that its coming and going does not change the fit.
+int ResultWindow::extractDpi() const
+{
+    const double ratio = devicePixelRatioF();
+    const double screenDpi = qMax(logicalDpiX(), 96) * ratio;
+    const int room = extractScroll->width() - 2 * extractScroll->frameWidth()
+        - extractScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, extractScroll);
+    const double fitting = std::floor(room * ratio * 25.4 / extract->sizeMm().width());
+    return int(qMax(screenDpi, qMin(screenDpi * ScreenZoom, fitting)));
+}
+
+void ResultWindow::drawExtract()
+{
+    drawnDpi = extractDpi();
+    QImage image = satresults::renderExtract(*extract, drawnDpi);
+    image.setDevicePixelRatio(devicePixelRatioF());
+    extractImage->setPixmap(QPixmap::fromImage(image));
 }
 
 void ResultWindow::showText(const QString& title, const QString& text, const QString& body)
@@ -180,13 +288,23 @@ void ResultWindow::showText(const QString& title, const QString& text, const QSt
     views->setCurrentWidget(textPage);
 }
 
+// Only the actions of the view on show: the extract's paper, print and PDF; the XML of any document the device
+// returned, even one that is no CF-e. The status and the log have their own "Salvar...".
 void ResultWindow::updateActions()
 {
-    const bool extract = parsed && parsed->ok;
-    printButton->setEnabled(extract);
-    savePdfButton->setEnabled(extract);
-    paperWidth->setEnabled(extract);
-    saveXmlButton->setEnabled(current && isReceipt(current->kind) && !current->document.isEmpty());
+    const bool onExtract = views->currentWidget() == extractPage && extract;
+    const bool document = current && isReceipt(current->kind) && !current->document.isEmpty();
+    for (QWidget* widget : {static_cast<QWidget*>(paperWidthLabel), static_cast<QWidget*>(paperWidth),
+                            static_cast<QWidget*>(printButton), static_cast<QWidget*>(savePdfButton)}) {
+        widget->setVisible(onExtract);
+        widget->setEnabled(onExtract);
+    }
+    saveXmlButton->setVisible(document);
+    saveXmlButton->setEnabled(document);
+    bool any = false;
+    for (const QWidget* widget : actionBar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        any = any || !widget->isHidden();
+    actionBar->setVisible(any);
 }
 
 void ResultWindow::on_paperWidth_currentIndexChanged(int)
@@ -195,17 +313,18 @@ void ResultWindow::on_paperWidth_currentIndexChanged(int)
         showExtract();
 }
 
-QString ResultWindow::suggestedPath(const QString& fileName) const
-{
-    return QDir(folder).filePath(fileName);
-}
-
 QString ResultWindow::askFileName(const QString& caption, const QString& fileName, const QString& filter)
 {
-    const QString chosen = chooseSaveFile(this, caption, suggestedPath(fileName), filter);
-    if (!chosen.isEmpty())
-        folder = QFileInfo(chosen).absolutePath();
-    return chosen;
+    return chooseSaveFile(this, caption, QDir(folder).filePath(fileName), filter);
+}
+
+// One folder for the run: a file saved from any view makes its folder the one every save proposes next.
+void ResultWindow::rememberFolder(const QString& savedPath)
+{
+    if (!savedPath.isEmpty())
+        folder = QFileInfo(savedPath).absolutePath();
+    statusView->setSaveFolder(folder);
+    logView->setSaveFolder(folder);
 }
 
 void ResultWindow::reportFailure(const QString& title, const QString& text)
@@ -215,12 +334,11 @@ void ResultWindow::reportFailure(const QString& title, const QString& text)
 
 void ResultWindow::on_printButton_clicked()
 {
-    if (!parsed || !parsed->ok)
+    if (!parsed || !parsed->ok || !extract)
         return;
-    const satresults::Extract extract(parsed->receipt, paperWidthMm());
     QPrinter printer(QPrinter::HighResolution);
     // The dialog opens on the extract's own paper; printExtract sets it again on the printer the user picked.
-    printer.setPageSize(QPageSize(extract.sizeMm(), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    printer.setPageSize(QPageSize(extract->sizeMm(), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     printer.setFullPage(true);
     printer.setDocName(windowTitle());
@@ -243,8 +361,13 @@ void ResultWindow::on_savePdfButton_clicked()
     if (name.isEmpty())
         return;
     QString error;
-    if (!satresults::writeExtractPdf(parsed->receipt, paperWidthMm(), name, &error))
+    if (!satresults::writeExtractPdf(parsed->receipt, paperWidthMm(), name, &error)) {
         reportFailure(title, error);
+        return;
+    }
+    rememberFolder(name);
+    saveNotice->setText(QStringLiteral("PDF salvo em %1").arg(QDir::toNativeSeparators(name)));
+    saveNotice->show();
 }
 
 void ResultWindow::on_saveXmlButton_clicked()
@@ -258,6 +381,11 @@ void ResultWindow::on_saveXmlButton_clicked()
     if (name.isEmpty())
         return;
     QString error;
-    if (!ResultFiles::write(name, current->document, &error))
+    if (!ResultFiles::write(name, current->document, &error)) {
         reportFailure(title, error);
+        return;
+    }
+    rememberFolder(name);
+    saveNotice->setText(QStringLiteral("XML salvo em %1").arg(QDir::toNativeSeparators(name)));
+    saveNotice->show();
 }

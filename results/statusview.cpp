@@ -30,6 +30,7 @@ const QString CsvFilter = QStringLiteral("CSV (*.csv)");
 StatusView::StatusView(QWidget* parent)
     : QWidget(parent)
     , m_chooser(dialogSavePathChooser())
+    , m_folder(QDir::homePath())
     , m_summary(new QLabel(this))
     , m_memory(new QProgressBar(this))
     , m_table(new QTableWidget(this))
@@ -50,10 +51,13 @@ StatusView::StatusView(QWidget* parent)
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setWordWrap(false);
-    // The values are shown whole; a problem's reason is in the summary line and the row's tooltip.
+    // The field and its situation are always whole; the value takes the room between them and, only when there is
+    // too little, ends in "..." (the raw field is in its tooltip). A problem's reason is in the summary line and
+    // the row's tooltip.
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(false);
     m_save->setObjectName(QStringLiteral("salvar"));
     m_saved->setObjectName(QStringLiteral("aviso"));
 
@@ -64,6 +68,8 @@ StatusView::StatusView(QWidget* parent)
     layout->addWidget(m_summary);
     layout->addWidget(m_memory);
     layout->addWidget(m_table, 1);
+    // Keeps "Salvar..." at the bottom when an answer that is no status hides the table.
+    layout->addStretch();
     layout->addLayout(bottom);
 
     connect(m_save, &QPushButton::clicked, this, &StatusView::save);
@@ -80,12 +86,20 @@ void StatusView::setAnswer(const QByteArray& answer, const QDateTime& when)
     font.setBold(true);
     m_summary->setFont(font);
     m_summary->setText(m_status.summary());
+    m_summary->setVisible(m_status.isValid() || m_failureShown);
     m_summary->setStyleSheet(normal ? QStringLiteral("color: #106010;") : QStringLiteral("color: #8c0000;"));
     const double share = m_status.memoryShare();
     m_memory->setVisible(m_status.isValid() && share >= 0);
     m_memory->setValue(int(std::floor(qBound(0.0, share, 1.0) * 1000))); // cut as the percentage is
     m_table->setVisible(m_status.isValid());
     fillTable();
+    m_table->scrollToTop();
+}
+
+void StatusView::setFailureShown(bool shown)
+{
+    m_failureShown = shown;
+    m_summary->setVisible(m_status.isValid() || m_failureShown);
 }
 
 void StatusView::fillTable()
@@ -119,7 +133,7 @@ bool StatusView::save()
 {
     const QString title = QStringLiteral("Salvar status operacional");
     const QString suggested
-        = QDir::home().filePath(ResultFiles::statusFileName(m_status.serial(), m_when, QStringLiteral(".txt")));
+        = QDir(m_folder).filePath(ResultFiles::statusFileName(m_status.serial(), m_when, QStringLiteral(".txt")));
     QString filter = TextFilter;
     const QString path = m_chooser(this, title, suggested, {TextFilter, CsvFilter}, &filter);
     if (path.isEmpty())
@@ -133,5 +147,7 @@ bool StatusView::save()
         return false;
     }
     m_saved->setText(QStringLiteral("Status salvo em %1").arg(QDir::toNativeSeparators(path)));
+    m_folder = QFileInfo(path).absolutePath();
+    emit saved(path);
     return true;
 }

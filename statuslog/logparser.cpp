@@ -87,3 +87,22 @@ QList<LogLine> parseDeviceLog(const QString& text)
         lines.append(parseLine(all.mid(start)));
     return lines;
 }
+
+QList<QByteArray> deviceLogLineBytes(const QByteArray& bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    const qsizetype size = bytes.size();
+    for (qsizetype at = 0; at < size; ++at) {
+        const char c = bytes.at(at);
+        if (c != '\n' && c != '\r')
+            continue;
+        if (c == '\r' && at + 1 < size && bytes.at(at + 1) == '\n')
+            ++at;
+        lines.append(bytes.mid(start, at + 1 - start));
+        start = at + 1;
+    }
+    if (start < size)
+        lines.append(bytes.mid(start));
+    return lines;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -14,3 +15,7 @@ struct LogLine {
 
 // CRLF, LF and CR all end a line; the empty text after a final line end is no line.
 QList<LogLine> parseDeviceLog(const QString& text);
+
+// The same lines in the bytes the device sent, each with its own line end: the n-th is parseDeviceLog's n-th line
+// of the decoded text, since neither UTF-8 nor Windows-1252 has a CR or LF byte inside another character.
+QList<QByteArray> deviceLogLineBytes(const QByteArray& bytes);

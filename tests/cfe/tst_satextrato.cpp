@@ -10,6 +10,8 @@ private slots:
     void initTestCase();
     void commandLine_data();
     void commandLine();
+    void help_data();
+    void help();
     void existingOutputKeptOnFailure();
 
 private:
@@ -105,6 +107,39 @@ void TestSatExtrato::commandLine()
         QVERIFY(bytes.startsWith("%PDF-"));
         QVERIFY(bytes.trimmed().endsWith("%%EOF"));
     }
+}
+
+void TestSatExtrato::help_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("--help") << QStringList {"--help"};
+    QTest::newRow("-h") << QStringList {"-h"};
+    QTest::newRow("--ajuda") << QStringList {"--ajuda"};
+    QTest::newRow("--help beside a whole command") << QStringList {"RECEIPT", "-o", "OUT", "--help"};
+}
+
+// The usage on standard output and success, as command-line tools answer; nothing else is done.
+void TestSatExtrato::help()
+{
+    QFETCH(QStringList, arguments);
+    const QString out = m_dir.filePath(QStringLiteral("ajuda.pdf"));
+    QFile::remove(out);
+    arguments.replaceInStrings(QStringLiteral("RECEIPT"), m_receipt);
+    arguments.replaceInStrings(QStringLiteral("OUT"), out);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SAT_EXTRATO_PATH), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    const QString usage = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors));
+    for (const char* option : {"--saida", "--largura", "--help", "CFe.xml"})
+        QVERIFY2(usage.contains(QLatin1String(option)), qPrintable(usage));
+    QVERIFY(!QFile::exists(out));
 }
 
 // A failed run leaves an earlier extract where it was.

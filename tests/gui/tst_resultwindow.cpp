@@ -1,15 +1,20 @@
 // The results window over the recording double: what the commands keep, the
-// list, the views, and the three buttons that write or print.
+// list, the views and the actions each one shows, refusals, what fits at the
+// default size and where each result opens, and the buttons that write or
+// print.
 
+#include "logview.h"
 #include "resultlist.h"
 #include "resultwindow.h"
 #include "runresults.h"
+#include "statusview.h"
 #include "windowfixture.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -17,8 +22,14 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 
@@ -45,6 +56,68 @@ QByteArray testAnswer(const QByteArray& receipt)
 QString keyOf(const QByteArray& document)
 {
     return QRegularExpression("Id=\"CFe(\\d{44})\"").match(QString::fromLatin1(document)).captured(1);
+}
+
+// A status with three problems, a low battery, a block and the device's clock years behind this computer's, which
+// makes the longest value a status shows.
+const QByteArray TroubledStatus = "7|10000|Resposta com Sucesso|||900000001|DHCP|192.168.000.150|02:53:41:54:00:01|"
+                                  "255.255.255.000|192.168.000.001|192.168.000.001|008.008.008.008|CONECTADO|BAIXO|"
+                                  "4194304 KB|3774873 KB|20200315103000|01.00.00|00.07|"
+                                  "35240344555666000181599000000010000023170624|"
+                                  "35240344555666000181599000000010000023170624|"
+                                  "35240344555666000181599000000010000023170624|"
+                                  "20240315102000|20240315102500|20240315|20290315|1";
+
+QByteArray logOf(int lines)
+{
+    QByteArray log;
+    for (int i = 0; i < lines; ++i)
+        log += "20240315103000|SAT|info|Linha " + QByteArray::number(i) + "\r\n";
+    return log;
+}
+
+// The texts of a table that are not seen whole: each header and cell, placed in its column as its alignment puts
+// it, with the style's margins and the cell's icon, against the viewport's width.
+QStringList cutTexts(QTableView* view)
+{
+    QStringList cut;
+    const QAbstractItemModel* model = view->model();
+    QHeaderView* header = view->horizontalHeader();
+    QFont bold = header->font();
+    bold.setBold(true); // the current row's column titles are drawn bold
+    const QFontMetrics titles(bold);
+    const QFontMetrics cells(view->font());
+    const int titleMargin = view->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const int icon = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view) + margin;
+    const int width = view->viewport()->width();
+    // Whether a text this wide, aligned so in the column from start to end, lies within the viewport.
+    const auto seen = [width](int start, int end, int text, Qt::Alignment alignment) {
+        int left = start;
+        if (alignment & Qt::AlignRight)
+            left = end - text;
+        else if (alignment & Qt::AlignHCenter)
+            left = start + (end - start - text) / 2;
+        return left >= start && left >= 0 && left + text <= qMin(end, width);
+    };
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const int start = header->sectionViewportPosition(column);
+        const int end = start + header->sectionSize(column);
+        const QString title = model->headerData(column, Qt::Horizontal).toString();
+        if (!seen(start + titleMargin, end - titleMargin, titles.horizontalAdvance(title), header->defaultAlignment()))
+            cut << QStringLiteral("%1 (título)").arg(title);
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row, column);
+            const QString text = index.data().toString();
+            if (text.isEmpty())
+                continue;
+            const bool decorated = !index.data(Qt::DecorationRole).value<QIcon>().isNull();
+            const Qt::Alignment alignment(index.data(Qt::TextAlignmentRole).toInt());
+            if (!seen(start + margin + (decorated ? icon : 0), end - margin, cells.horizontalAdvance(text), alignment))
+                cut << text;
+        }
+    }
+    return cut;
 }
 
 } // namespace
@@ -82,6 +155,41 @@ private:
         f->click("TesteFim_a_Fim");
     }
 
+    void queryStatus(const QByteArray& message, const QByteArray& answer)
+    {
+        SatDouble::script(0, message, answer);
+        f->modal.then(ModalAnswerer::typeAndAccept("12345678"));
+        f->click("pushButton_3");
+    }
+
+    void extractLog(const QByteArray& log)
+    {
+        SatDouble::script(0, "15000 - Transferencia completa", "6|15000|Transferencia completa|||" + log.toBase64());
+        f->modal.then(ModalAnswerer::typeAndAccept("12345678"));
+        f->click("Logs");
+    }
+
+    // The session query keeps whatever answer the device stored, as the kind it is.
+    void querySession(const QByteArray& answer)
+    {
+        SatDouble::script(0, "11000 - Sessao encontrada", answer);
+        f->modal.then(ModalAnswerer::typeAndAccept("7"));
+        f->modal.then(ModalAnswerer::typeAndAccept("12345678"));
+        f->click("pushButton_4");
+    }
+
+    // One result of each kind the window shows, oldest first: a sale, a status, a log, a document that is no
+    // CF-e, a refused status and a stored answer of no particular kind.
+    void keepOneOfEach()
+    {
+        sell(fixture("venda-cfe.xml"));
+        queryStatus("10000 - Resposta com Sucesso", TroubledStatus);
+        extractLog(logOf(200));
+        sell("<html>n\xc3\xa3o sou um cupom</html>");
+        queryStatus("10001 - Codigo de ativacao invalido", "123|10001|Codigo de ativacao invalido||");
+        querySession("8|04000|Ativado corretamente|||");
+    }
+
     bool detailsEnabled() const { return f->widget<QAbstractButton>("Detalhes")->isEnabled(); }
     RunResults* run() const { return f->window->findChild<RunResults*>(); }
     int kept() const { return run() ? run()->list()->rowCount() : 0; }
@@ -98,7 +206,7 @@ private:
         return window;
     }
 
-    template <typename T> static T* part(ResultWindow* window, const char* name)
+    template <typename T> static T* part(const QObject* window, const char* name)
     {
         T* found = window->findChild<T*>(QLatin1String(name));
         if (!found)
@@ -114,6 +222,28 @@ private:
     static QString pageShown(ResultWindow* window)
     {
         return part<QStackedWidget>(window, "views")->currentWidget()->objectName();
+    }
+    static void select(ResultWindow* window, int row)
+    {
+        auto* list = part<QTableView>(window, "resultList");
+        list->setCurrentIndex(list->model()->index(row, 0));
+    }
+    // The scroll bar of what the page on show scrolls: the extract, the status table, the log table or the text.
+    static QScrollBar* scrollBarShown(ResultWindow* window)
+    {
+        const QString page = pageShown(window);
+        if (page == u"extractPage")
+            return part<QScrollArea>(window, "extractScroll")->verticalScrollBar();
+        if (page == u"statusPage")
+            return part<StatusView>(window, "statusView")->findChild<QTableWidget*>("tabela")->verticalScrollBar();
+        if (page == u"logPage")
+            return part<LogView>(window, "logView")->findChild<QTableView*>("tabela")->verticalScrollBar();
+        return part<QPlainTextEdit>(window, "plainText")->verticalScrollBar();
+    }
+    static int extractWidth(ResultWindow* window)
+    {
+        const QPixmap image = part<QLabel>(window, "extractImage")->pixmap();
+        return qRound(image.width() / image.devicePixelRatio());
     }
 
     // The extract writes the key in groups of four, over as many lines as the paper needs.
@@ -473,6 +603,382 @@ private slots:
         press(window, "printButton");
         QVERIFY(printDialog);
         QCOMPARE(filesInDir(), QStringList({"venda.xml"}));
+    }
+
+    // --- Each view with its own actions -----------------------------------
+
+    void eachViewShowsOnlyItsActions_data()
+    {
+        QTest::addColumn<int>("row"); // in keepOneOfEach's list, newest first
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("actions"); // the window's own, above the view
+        QTest::addColumn<QString>("viewSave"); // the view that has its own "Salvar...", if any
+        const QStringList extract {"paperWidthLabel", "paperWidth", "printButton", "savePdfButton", "saveXmlButton"};
+        QTest::newRow("receipt") << 5 << "extractPage" << extract << "";
+        QTest::newRow("status") << 4 << "statusPage" << QStringList() << "statusView";
+        QTest::newRow("log") << 3 << "logPage" << QStringList() << "logView";
+        QTest::newRow("document that is no CF-e") << 2 << "textPage" << QStringList {"saveXmlButton"} << "";
+        QTest::newRow("refused status") << 1 << "statusPage" << QStringList() << "statusView";
+        QTest::newRow("stored answer") << 0 << "textPage" << QStringList() << "";
+    }
+
+    void eachViewShowsOnlyItsActions()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, page);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, viewSave);
+        keepOneOfEach();
+        ResultWindow* window = details();
+        // Shown after each other result, so that nothing is left over from the one before.
+        for (int before = 0; before < run()->list()->rowCount(); ++before) {
+            select(window, before);
+            select(window, row);
+            QCOMPARE(pageShown(window), page);
+            QStringList shown;
+            for (const char* name : {"paperWidthLabel", "paperWidth", "printButton", "savePdfButton", "saveXmlButton"})
+                if (part<QWidget>(window, name)->isVisibleTo(window))
+                    shown << QLatin1String(name);
+            QCOMPARE(shown, actions);
+            // No empty bar is left where no action applies.
+            QCOMPARE(part<QWidget>(window, "actionBar")->isVisibleTo(window), !actions.isEmpty());
+            for (const char* view : {"statusView", "logView"}) {
+                auto* save = part<QWidget>(window, view)->findChild<QPushButton*>("salvar");
+                QCOMPARE(save->isVisibleTo(window), viewSave == QLatin1String(view));
+            }
+        }
+    }
+
+    // --- Refusals ---------------------------------------------------------
+
+    void refusalIsMarkedInTheListAndTheView_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // a stored answer, as the session query returns it
+        QTest::addColumn<QString>("listed"); // the number column's words; empty for a success
+        QTest::addColumn<QString>("message"); // the device's message the view opens with
+        QTest::newRow("unknown session") << QByteArray("8|11003|Sessao nao existe|||") << "Recusado 11003"
+                                         << "Sessao nao existe";
+        QTest::newRow("refused sale: the message after the alert field")
+            << QByteArray("7|06001|0000|Codigo de ativacao invalido||") << "Recusado 06001"
+            << "Codigo de ativacao invalido";
+        QTest::newRow("refused association: the same") << QByteArray("7|13004|0000|CNPJ invalido||") << "Recusado 13004"
+                                                       << "CNPJ invalido";
+        QTest::newRow("message in Windows-1252") << QByteArray("8|11001|C\xf3"
+                                                               "digo inv\xe1"
+                                                               "lido|||")
+                                                 << "Recusado 11001" << QString::fromUtf8("Código inválido");
+        QTest::newRow("no answer") << QByteArray("") << "Sem resposta"
+                                   << "O SAT não enviou resposta.";
+        QTest::newRow("success ending in 000") << QByteArray("8|04000|Ativado corretamente|||") << ""
+                                               << "";
+        QTest::newRow("an answer without a code is shown, not judged") << QByteArray("texto qualquer sem campos") << ""
+                                                                       << "";
+        QTest::newRow("a code of four digits is no code") << QByteArray("8|1999|Erro|||") << ""
+                                                          << "";
+    }
+
+    void refusalIsMarkedInTheListAndTheView()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, listed);
+        QFETCH(QString, message);
+        sell(fixture("venda-cfe.xml"));
+        querySession(answer);
+        ResultList* list = run()->list();
+        QCOMPARE(list->rowCount(), 2);
+        const bool refused = !listed.isEmpty();
+        const QModelIndex number = list->index(0, ResultList::NumberColumn);
+        QCOMPARE(number.data().toString(), listed);
+        // Told apart from the sale below it at a glance: an icon, and colours the sale's row does not have.
+        const QModelIndex command = list->index(0, ResultList::CommandColumn);
+        const QModelIndex saleCommand = list->index(1, ResultList::CommandColumn);
+        QCOMPARE(!command.data(Qt::DecorationRole).value<QIcon>().isNull(), refused);
+        QVERIFY(saleCommand.data(Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(command.data(Qt::BackgroundRole) != saleCommand.data(Qt::BackgroundRole), refused);
+        QCOMPARE(command.data(Qt::ForegroundRole) != saleCommand.data(Qt::ForegroundRole), refused);
+        if (refused)
+            QVERIFY2(command.data(Qt::ToolTipRole).toString().contains(message),
+                     qPrintable(command.data(Qt::ToolTipRole).toString()));
+
+        ResultWindow* window = details();
+        QCOMPARE(pageShown(window), QStringLiteral("textPage"));
+        auto* bar = part<QWidget>(window, "refusalBar");
+        QCOMPARE(bar->isVisibleTo(window), refused);
+        QCOMPARE(window->windowTitle().contains(QStringLiteral("(recusado)")), listed.startsWith(u"Recusado"));
+        if (refused) {
+            const QString note = part<QLabel>(window, "refusalNote")->text();
+            QVERIFY2(note.contains(message), qPrintable(note));
+            if (listed.startsWith(u"Recusado"))
+                QVERIFY2(note.contains(listed.mid(9)), qPrintable(note)); // the code
+            // Above the rest of the view.
+            QVERIFY(bar->geometry().bottom() < part<QWidget>(window, "views")->geometry().top());
+        }
+        // The sale, selected after it, shows no refusal.
+        select(window, 1);
+        QVERIFY(!bar->isVisibleTo(window));
+    }
+
+    // The status view's own line would only say it again under the bar.
+    void refusedStatusOpensWithItsCodeOnce()
+    {
+        queryStatus("10001 - Codigo de ativacao invalido", "123|10001|Codigo de ativacao invalido||");
+        ResultList* list = run()->list();
+        QCOMPARE(list->index(0, ResultList::NumberColumn).data().toString(), QStringLiteral("Recusado 10001"));
+        ResultWindow* window = details();
+        QCOMPARE(pageShown(window), QStringLiteral("statusPage"));
+        QVERIFY(window->windowTitle().endsWith(QStringLiteral("Status Operacional SAT (recusado)")));
+        QVERIFY(part<QWidget>(window, "refusalBar")->isVisibleTo(window));
+        QCOMPARE(part<QLabel>(window, "refusalNote")->text(),
+                 QString::fromUtf8("Recusado pelo SAT: código 10001 — Codigo de ativacao invalido"));
+        auto* view = part<StatusView>(window, "statusView");
+        QVERIFY(!view->findChild<QLabel*>("resumo")->isVisibleTo(window));
+        QVERIFY(!view->findChild<QTableWidget*>("tabela")->isVisibleTo(window));
+
+        // A status that is read, after it, has its summary back and no bar.
+        queryStatus("10000 - Resposta com Sucesso", TroubledStatus);
+        details();
+        QVERIFY(!part<QWidget>(window, "refusalBar")->isVisibleTo(window));
+        QVERIFY(view->findChild<QLabel*>("resumo")->isVisibleTo(window));
+        QVERIFY(view->findChild<QLabel*>("resumo")->text().contains(QString::fromUtf8("Bateria em nível baixo")));
+    }
+
+    // The report keeps its fixed title; the list and the window spell the command as its button.
+    void commandsAreSpelledAsTheirButtons()
+    {
+        querySession("8|04000|Ativado corretamente|||");
+        QCOMPARE(f->modal.boxes.size(), 1);
+        QCOMPARE(f->modal.boxes.first().title, QStringLiteral("Numero Sessao"));
+        QCOMPARE(run()->list()->at(0).command, QStringLiteral("Numero Sessao"));
+        const QString button = f->widget<QAbstractButton>("pushButton_4")->text();
+        QCOMPARE(button, QString::fromUtf8("Número Sessão"));
+        QCOMPARE(run()->list()->index(0, ResultList::CommandColumn).data().toString(), button);
+        ResultWindow* window = details();
+        QVERIFY2(window->windowTitle().endsWith(button), qPrintable(window->windowTitle()));
+    }
+
+    // --- Nothing cut, each result from its top ----------------------------
+
+    void nothingIsCutAtTheDefaultSize()
+    {
+        keepOneOfEach();
+        querySession("8|11003|Sessao nao existe|||");
+        ResultWindow* window = details();
+        auto* list = part<QTableView>(window, "resultList");
+        QTRY_VERIFY2(cutTexts(list).isEmpty(), qPrintable(cutTexts(list).join(QStringLiteral(", "))));
+        select(window, 5); // the status with problems
+        auto* table = part<StatusView>(window, "statusView")->findChild<QTableWidget*>("tabela");
+        QVERIFY(table->isVisibleTo(window));
+        QTRY_VERIFY2(cutTexts(table).isEmpty(), qPrintable(cutTexts(table).join(QStringLiteral(", "))));
+        int problems = 0;
+        for (int row = 0; row < table->rowCount(); ++row)
+            problems += table->item(row, 2)->text() == u"PROBLEMA";
+        QCOMPARE(problems, 3);
+        // At the default size the extract has the room to be drawn at its full size.
+        select(window, 6);
+        const int full = qRound(80 / 25.4 * qMax(window->logicalDpiX(), 96) * 2);
+        QTRY_VERIFY2(qAbs(extractWidth(window) - full) <= 1, qPrintable(QString::number(extractWidth(window))));
+    }
+
+    // A status too wide for its room gives way in its values, never in the word that says there is a problem.
+    void narrowStatusKeepsTheSituationWhole()
+    {
+        queryStatus("10000 - Resposta com Sucesso", TroubledStatus);
+        ResultWindow* window = details();
+        auto* table = part<StatusView>(window, "statusView")->findChild<QTableWidget*>("tabela");
+        window->resize(800, window->height());
+        QStringList cut;
+        QTRY_VERIFY((cut = cutTexts(table), !cut.isEmpty())); // narrow enough to cut some text
+        for (const QString& text : cut)
+            QVERIFY2(text != u"PROBLEMA" && text != u"OK" && !text.endsWith(QStringLiteral("(título)")),
+                     qPrintable(cut.join(QStringLiteral(", "))));
+    }
+
+    void eachResultOpensAtItsTop_data()
+    {
+        // Rows of keepOneOfEach's list under a second sale (2), status (1) and log (0): its sale is 8, its status 7,
+        // its log 6.
+        QTest::addColumn<QList<int>>("rows");
+        QTest::newRow("receipt after receipt") << QList<int> {8, 2};
+        QTest::newRow("status after status") << QList<int> {7, 1};
+        QTest::newRow("log after log") << QList<int> {6, 0};
+        QTest::newRow("the same receipt after a status") << QList<int> {8, 7, 8};
+        QTest::newRow("a log after a receipt") << QList<int> {8, 6};
+    }
+
+    void eachResultOpensAtItsTop()
+    {
+        QFETCH(QList<int>, rows);
+        keepOneOfEach();
+        sell(fixture("venda-dois-itens-cfe.xml"));
+        queryStatus("10000 - Resposta com Sucesso", TroubledStatus);
+        extractLog(logOf(300));
+        ResultWindow* window = details();
+        window->resize(window->width(), 420); // short enough for every view to scroll
+        const QStringList pages {"logPage",  "statusPage", "extractPage", "textPage",   "statusPage",
+                                 "textPage", "logPage",    "statusPage",  "extractPage"};
+        for (int i = 0; i < rows.size(); ++i) {
+            select(window, rows.at(i));
+            QCOMPARE(pageShown(window), pages.at(rows.at(i)));
+            QScrollBar* bar = scrollBarShown(window);
+            QCOMPARE(bar->value(), 0);
+            if (i + 1 < rows.size()) {
+                // The user reads on, down to the end.
+                QTRY_VERIFY(bar->maximum() > 0);
+                bar->setValue(bar->maximum());
+                QVERIFY(bar->value() > 0);
+            }
+        }
+    }
+
+    // Widening the list leaves the extract less room: it is drawn to fit, then full size again when there is room.
+    void extractFitsTheRoomBesideTheList()
+    {
+        sell(fixture("venda-cfe.xml"));
+        ResultWindow* window = details();
+        auto* scroll = part<QScrollArea>(window, "extractScroll");
+        auto* splitter = part<QSplitter>(window, "splitter");
+        QTRY_VERIFY(extractWidth(window) > 0);
+        const int full = extractWidth(window);
+        const QList<int> before = splitter->sizes();
+        splitter->setSizes({before.at(0) + before.at(1) - 200, 200}); // as far as the pane's buttons let it go
+        QVERIFY(splitter->sizes().at(1) < full); // the room is narrower than the extract at full size
+        QTRY_VERIFY2(extractWidth(window) <= scroll->viewport()->width(),
+                     qPrintable(QStringLiteral("%1 > %2").arg(extractWidth(window)).arg(scroll->viewport()->width())));
+        QVERIFY(extractWidth(window) > full / 2);
+        QVERIFY(!scroll->horizontalScrollBar()->isVisible());
+        // The extract's text is still all there.
+        QVERIFY(showsKey(extractText(window), keyOf(fixture("venda-cfe.xml"))));
+
+        splitter->setSizes(before);
+        QTRY_COMPARE(extractWidth(window), full);
+    }
+
+    // --- Saving -------------------------------------------------------------
+
+    void everySaveSaysWhere_data()
+    {
+        QTest::addColumn<int>("row"); // in keepOneOfEach's list
+        QTest::addColumn<QByteArray>("button"); // the window's, or empty for the view's own "Salvar..."
+        QTest::addColumn<QString>("said");
+        QTest::newRow("PDF") << 5 << QByteArray("savePdfButton") << "PDF salvo em ";
+        QTest::newRow("XML") << 5 << QByteArray("saveXmlButton") << "XML salvo em ";
+        QTest::newRow("XML of a document that is no CF-e") << 2 << QByteArray("saveXmlButton") << "XML salvo em ";
+        QTest::newRow("status") << 4 << QByteArray() << "Status salvo em ";
+        QTest::newRow("log") << 3 << QByteArray() << "Log salvo em ";
+    }
+
+    void everySaveSaysWhere()
+    {
+        QFETCH(int, row);
+        QFETCH(QByteArray, button);
+        QFETCH(QString, said);
+        keepOneOfEach();
+        ResultWindow* window = details();
+        const QString path = f->dir.filePath("salvo");
+        auto* status = part<StatusView>(window, "statusView");
+        auto* log = part<LogView>(window, "logView");
+        const auto answer
+            = [&](QWidget*, const QString&, const QString&, const QStringList&, QString*) { return chosen; };
+        status->setSavePathChooser(answer);
+        log->setSavePathChooser(answer);
+        const auto saidShown = [window] {
+            QStringList out;
+            for (QLabel* label : window->findChildren<QLabel*>())
+                if (label->isVisibleTo(window) && label->text().contains(QStringLiteral("salv")))
+                    out << label->text();
+            return out;
+        };
+        select(window, row);
+        const auto save = [&] {
+            if (button.isEmpty())
+                part<QAbstractButton>(pageShown(window) == u"statusPage" ? static_cast<QWidget*>(status) : log,
+                                      "salvar")
+                    ->click();
+            else
+                press(window, button.constData());
+        };
+
+        chosen.clear(); // given up: nothing said
+        save();
+        QCOMPARE(saidShown(), QStringList());
+
+        chosen = path;
+        save();
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(saidShown(), QStringList {said + QDir::toNativeSeparators(path)});
+
+        // Another result, then this one again: the words went with the save.
+        select(window, row == 0 ? 1 : 0);
+        select(window, row);
+        QCOMPARE(saidShown(), QStringList());
+        QCOMPARE(f->modal.boxes.size(), 6); // the commands' own, no other
+    }
+
+    // The home folder first; then wherever the last file went, whichever view and kind saved it; a failed save
+    // leaves the folder as it was.
+    void oneFolderForTheRun()
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toLocal8Bit());
+        const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        keepOneOfEach();
+        ResultWindow* window = details();
+        QStringList viewSuggested;
+        const auto viewChooser = [&](QWidget*, const QString&, const QString& proposal, const QStringList&, QString*) {
+            viewSuggested << proposal;
+            return chosen;
+        };
+        part<StatusView>(window, "statusView")->setSavePathChooser(viewChooser);
+        part<LogView>(window, "logView")->setSavePathChooser(viewChooser);
+        const auto folderOf = [](const QString& path) { return QFileInfo(path).absolutePath(); };
+        for (const char* folder : {"a", "b", "c", "d"})
+            QVERIFY(QDir(f->dir.path()).mkpath(QLatin1String(folder)));
+
+        select(window, 5);
+        chosen = f->dir.filePath("a/cupom.xml");
+        press(window, "saveXmlButton");
+        QCOMPARE(folderOf(suggested.last()), QFileInfo(home.path()).absoluteFilePath());
+        QCOMPARE(window->saveFolder(), f->dir.filePath("a"));
+
+        select(window, 4);
+        chosen = f->dir.filePath("b/status.txt");
+        part<QAbstractButton>(part<StatusView>(window, "statusView"), "salvar")->click();
+        QCOMPARE(folderOf(viewSuggested.last()), f->dir.filePath("a"));
+
+        select(window, 3);
+        chosen = f->dir.filePath("c/log.txt");
+        part<QAbstractButton>(part<LogView>(window, "logView"), "salvar")->click();
+        QCOMPARE(folderOf(viewSuggested.last()), f->dir.filePath("b"));
+
+        select(window, 5);
+        chosen = f->dir.filePath("d/extrato.pdf");
+        press(window, "savePdfButton");
+        QCOMPARE(folderOf(suggested.last()), f->dir.filePath("c"));
+
+        f->writeFile("arquivo", "x");
+        chosen = f->dir.filePath("arquivo/extrato.pdf"); // cannot be written
+        press(window, "savePdfButton");
+        QCOMPARE(folderOf(suggested.last()), f->dir.filePath("d"));
+        QCOMPARE(f->modal.boxes.last().icon, QMessageBox::Critical);
+
+        select(window, 4);
+        chosen.clear();
+        part<QAbstractButton>(part<StatusView>(window, "statusView"), "salvar")->click();
+        QCOMPARE(folderOf(viewSuggested.last()), f->dir.filePath("d"));
+        QVERIFY(QDir(home.path()).isEmpty());
+    }
+
+    // --- Small things -------------------------------------------------------
+
+    void windowCarriesTheToolsIcon()
+    {
+        sell(fixture("venda-cfe.xml"));
+        ResultWindow* window = details();
+        const QIcon tool = f->window->windowIcon();
+        QVERIFY(!tool.isNull());
+        QVERIFY(!window->windowIcon().isNull());
+        QCOMPARE(window->windowIcon().pixmap(32).toImage(), tool.pixmap(32).toImage());
     }
 };
 

@@ -1,6 +1,6 @@
-// "Detalhes..." on the real emulator after the walk-through's status query and log extraction, and the session
-// query's stored answers opened as the kind they are. With SAT_CAPTURAS set to a folder, the two views are saved
-// there as PNG for the README.
+// "Detalhes..." on the real emulator after the walk-through's status query and log extraction, a status query
+// with a wrong code, and the session query's stored answers opened as the kind they are. With SAT_CAPTURAS set to
+// a folder, the views are saved there as PNG for the README.
 
 #include "app/commandstate.h"
 #include "emulatorwindow.h"
@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTableView>
@@ -72,6 +73,20 @@ private slots:
         QVERIFY(results()->windowTitle().contains(QStringLiteral("Status Operacional")));
     }
 
+    // The device's own refusal, listed as one and opened under its code and message.
+    void refusedStatusIsMarked()
+    {
+        const QString text = step("pushButton_3", {"errado123"});
+        QVERIFY2(text.startsWith("10001"), qPrintable(text));
+        const ResultList* list = window->findChild<RunResults*>()->list();
+        QCOMPARE(list->index(0, ResultList::NumberColumn).data().toString(), QStringLiteral("Recusado 10001"));
+        QCOMPARE(details(), QStringLiteral("statusPage"));
+        QVERIFY(results()->findChild<QWidget*>("refusalBar")->isVisibleTo(results()));
+        const QString note = results()->findChild<QLabel*>("refusalNote")->text();
+        QVERIFY2(note.startsWith(QString::fromUtf8("Recusado pelo SAT: código 10001 — ")), qPrintable(note));
+        capture(results(), results()->size(), QStringLiteral("detalhes-recusado.png"));
+    }
+
     void blockedStatusIsMarked()
     {
         QVERIFY(step("Bloquear", {"treino123"}).contains("16000"));
@@ -79,7 +94,7 @@ private slots:
         QCOMPARE(details(), QStringLiteral("statusPage"));
         auto* view = results()->findChild<StatusView*>("statusView");
         QCOMPARE(view->status().problems(), QStringList {QStringLiteral("SAT bloqueado pelo contribuinte")});
-        capture(results(), QSize(1100, 720), QStringLiteral("detalhes-status.png"));
+        capture(results(), results()->size(), QStringLiteral("detalhes-status.png"));
         QVERIFY(step("pushButton", {"treino123"}).startsWith("17000"));
     }
 
@@ -99,7 +114,7 @@ private slots:
         QCOMPARE(view->totalRows(), int(log.count('\n')));
         QCOMPARE(view->findChild<QTableView*>("tabela")->model()->rowCount(), int(log.count('\n')));
 
-        capture(results(), QSize(1100, 720), QStringLiteral("detalhes-log.png"));
+        capture(results(), results()->size(), QStringLiteral("detalhes-log.png"));
 
         // The series of the last status names the file.
         QString suggested;
