@@ -1,6 +1,7 @@
 #include "resultwindow.h"
 
 #include "cfeformat.h"
+#include "devicetext.h"
 #include "operationalstatus.h"
 #include "resultfiles.h"
 #include "resultlist.h"
@@ -190,7 +191,7 @@ void ResultWindow::showResult(const CommandResult& result, const AnswerOutcome& 
             showExtract();
         else
             showText(QString::fromUtf8("Resultado — %1: documento não reconhecido").arg(label), parsed->error,
-                     QString::fromUtf8(result.document));
+                     decodeDeviceText(result.document));
         break;
     case CommandResult::Kind::Status:
         setWindowTitle(resultTitle(result, outcome));
@@ -205,7 +206,7 @@ void ResultWindow::showResult(const CommandResult& result, const AnswerOutcome& 
         views->setCurrentWidget(logPage);
         break;
     case CommandResult::Kind::Raw:
-        showText(resultTitle(result, outcome), QString(), QString::fromLatin1(result.answer));
+        showText(resultTitle(result, outcome), QString(), decodeDeviceText(result.answer));
         break;
     }
     updateActions();
