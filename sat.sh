@@ -7,12 +7,14 @@ cd "$(dirname "$0")"
 mode=${1:-run}
 
 # qt6-translations-l10n: Qt's own texts (file dialog, message box buttons, context menus) in Portuguese.
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxml2-dev
-          libbenchmark-dev libzint-dev fonts-dejavu-core)
+# g++-multilib: the host that runs vendors' 32-bit libraries is built with -m32.
+packages=(cmake g++ g++-multilib make pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+          libxml2-dev libbenchmark-dev libzint-dev fonts-dejavu-core)
 # The tests also need a real X server with a window manager, screenshots, clang for libFuzzer, and poppler and zbar
 # to read the extract's PDF and barcodes back.
+# qemu-user runs the 32-bit host's tests where the kernel runs no 32-bit program (some sandboxes).
 [ "$mode" != test ] || packages+=(xvfb xauth imagemagick openbox wmctrl xdotool clang libclang-rt-14-dev
-                                  poppler-utils zbar-tools)
+                                  poppler-utils zbar-tools qemu-user)
 # The packaging stage builds, checks, installs and validates the Debian packages.
 [ "$mode" != test ] || packages+=(lintian desktop-file-utils appstream dpkg-dev fakeroot file)
 missing=()
@@ -50,7 +52,7 @@ test)
                   LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp)
 
     stage "testes" ctest --test-dir build --output-on-failure -j"$jobs"
-    stage "janela real" tests/smoke/smoke.sh build/bin/sat-comandos build/smoke
+    stage "janela real" tests/smoke/smoke.sh build/bin/sat-comandos build/smoke build/bin/libdllsat.so
     # The Debian packages, built in build-package/, installed, tried and removed again.
     stage "pacotes debian" tests/packaging/packaging.sh build-package
 
@@ -60,7 +62,7 @@ test)
     stage "compilacao com sanitizers" cmake --build build-sanitize -j"$jobs"
     stage "testes com sanitizers" env "${sanitize_env[@]}" ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
     stage "janela real com sanitizers" env "${sanitize_env[@]}" \
-        tests/smoke/smoke.sh build-sanitize/bin/sat-comandos build-sanitize/smoke
+        tests/smoke/smoke.sh build-sanitize/bin/sat-comandos build-sanitize/smoke build-sanitize/bin/libdllsat.so
 
     # libFuzzer needs clang; each target runs a minute from its seed corpus.
     stage "configuracao dos fuzzers" env CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -70,9 +70,11 @@ for p in "${packages[@]}"; do
     is_installed "$p" || fail "$p nao ficou instalado"
 done
 
-# The installed tool loads the library a vendor's would replace, not one from the build tree.
-loaded=$(realpath -m "$(ldd /usr/bin/sat-comandos | awk '$1 == "libdllsat.so" { print $3 }')")
-[ "$loaded" = /usr/lib/sat-comandos/libdllsat.so ] || fail "o sat-comandos instalado carrega a dllsat de '$loaded'"
+# The hosts that run a device library apart are installed beside the bundled library; the installed tool runs that
+# library, not one from the build tree (checked by the window test below).
+for host in sat-hospedeiro sat-hospedeiro32; do
+    [ -x /usr/lib/sat-comandos/$host ] || fail "falta /usr/lib/sat-comandos/$host"
+done
 
 desktop=/usr/share/applications/sat-comandos.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
@@ -87,7 +89,8 @@ for size in 16 22 24 32 48 64 128; do
     [ "$(identify -format '%wx%h' "$png")" = "${size}x${size}" ] || fail "icone $png"
 done
 
-"$source_dir/tests/smoke/smoke.sh" /usr/bin/sat-comandos "$build/smoke" || fail "o sat-comandos instalado"
+"$source_dir/tests/smoke/smoke.sh" /usr/bin/sat-comandos "$build/smoke" /usr/lib/sat-comandos/libdllsat.so ||
+    fail "o sat-comandos instalado"
 
 # A point-of-sale program built the way its developer would, against a fresh emulated device.
 # shellcheck disable=SC2046
@@ -99,6 +102,13 @@ cc -std=c11 -Wall -Wextra -Werror -o "$work/venda" "$here/venda.c" $(pkg-config 
     fail "o programa nao usa a libdllsat-emulador instalada"
 SAT_EMULADOR_ESTADO="$work/estado/estado.txt" "$work/venda" "$source_dir/examples/venda.xml" ||
     fail "venda pelo emulador instalado"
+# The .pc file finds its prefix from where it lies: right under /usr, and under any other prefix the development
+# files are installed to, whatever prefix the build was configured with.
+[ "$(realpath -m "$(pkg-config --variable=prefix dllsat-emulador)")" = /usr ] || fail "prefixo do dllsat-emulador.pc"
+cmake --install "$build" --component dev --prefix "$work/outro" >/dev/null
+pc=$(find "$work/outro" -name dllsat-emulador.pc)
+[ "$(realpath -m "$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --variable=includedir dllsat-emulador)")" = \
+    "$work/outro/include/dllsat-emulador" ] || fail "dllsat-emulador.pc instalado em $work/outro"
 
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get purge -y -qq "${packages[@]}" >"$work/remove.log" 2>&1 ||
     { cat "$work/remove.log"; fail "apt-get purge"; }

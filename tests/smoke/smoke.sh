@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Starts the real executable in a real X server, waits for its main window, checks from a screenshot that the
-# window was drawn, then asks it to close as a desktop would and expects it to exit 0 by itself.
-#   tests/smoke/smoke.sh <sat-comandos> [directory for the screenshot and logs]
+# window was drawn, checks that the device library runs in its host, then asks it to close as a desktop would and
+# expects it to exit 0 by itself.
+#   tests/smoke/smoke.sh <sat-comandos> [directory for the screenshot and logs] [device library the host must run]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/xsession.sh"
 
 program=$(realpath "$1")
 out=${2:-$(mktemp -d)}
+library=${3:-}
 mkdir -p "$out"
 out=$(realpath "$out")
 work=$(mktemp -d)
@@ -51,6 +53,22 @@ echo "smoke: captura $out/janela.png: $geometry, $colours cores"
 width=${geometry%x*}
 height=${geometry#*x}
 [ "$width" -ge 300 ] && [ "$height" -ge 200 ] || fail "janela pequena demais: $geometry"
+
+# The library loads in a host process while the window opens: the host is the tool's child, with the library
+# mapped.
+if [ -n "$library" ]; then
+    library=$(realpath "$library")
+    mapped=""
+    for attempt in $(seq 100); do
+        for host in $(pgrep -P "$app_pid" -f sat-hospedeiro || true); do
+            grep -qF " $library" "/proc/$host/maps" 2>/dev/null && mapped=$host
+        done
+        [ -n "$mapped" ] && break
+        sleep 0.1
+    done
+    [ -n "$mapped" ] || fail "nenhum processo hospedeiro do programa carregou $library"
+    echo "smoke: a biblioteca $library roda no hospedeiro $mapped ($(tr '\0' ' ' <"/proc/$mapped/cmdline"))"
+fi
 
 wmctrl -i -c "$window"
 status=0
