@@ -18,6 +18,14 @@
  * results window there shows. The documents themselves are read by plain code
  * with no window: the CF-e in cfe/, the status and the log in statuslog/.
  *
+ * The dllsat the commands call is the tool's own (sat/dispatch.cpp): it hands
+ * each call to SatDevice (sat/satdevice.h), which runs the library chosen at
+ * run time in a host process (host/) and keeps its answer and error record.
+ * A call with no usable answer (a missing function, a null answer, a library
+ * that died) is reported by libraryCallFailed right after the call, and the
+ * command ends there. main() adds the library's controls to the status bar
+ * (library/). Tests link the recording double or the emulator in its place.
+ *
  * The state the commands share is in app/commandstate.h. Since MainWindow's
  * members are defined across these folders, their window sources build into
  * one library, satcore, defined in app/CMakeLists.txt.

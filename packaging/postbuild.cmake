@@ -1,12 +1,24 @@
 # Run by CPack after the packages are made (CPACK_POST_BUILD_SCRIPTS). CPack adds a postinst and a postrm that
 # only call ldconfig to every package with a shared library under /usr/lib: useless for the tool's private
 # library, and replaced by the ldconfig trigger for the public one. Scripts with any other content are kept.
+# shlibdeps also makes a Depends of what the 32-bit host links, the 32-bit C library, which the package only
+# recommends (CPACK_SAT_RECOMMENDED_ONLY): a machine with no 32-bit vendor's library does without it.
 find_program(DPKG_DEB dpkg-deb REQUIRED)
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     set(root ${CPACK_PACKAGE_DIRECTORY}/_CPack_Packages/postbuild-root)
     file(REMOVE_RECURSE ${root})
     execute_process(COMMAND ${DPKG_DEB} -R ${deb} ${root} COMMAND_ERROR_IS_FATAL ANY)
     set(changed FALSE)
+    file(READ ${root}/DEBIAN/control control)
+    foreach(package IN LISTS CPACK_SAT_RECOMMENDED_ONLY)
+        string(REGEX REPLACE "(\nDepends:[^\n]*) ${package} \\([^)]*\\),?" "\\1" edited "${control}")
+        string(REGEX REPLACE "(\nDepends:[^\n]*), *\n" "\\1\n" edited "${edited}")
+        if(NOT edited STREQUAL control)
+            file(WRITE ${root}/DEBIAN/control "${edited}")
+            set(control "${edited}")
+            set(changed TRUE)
+        endif()
+    endforeach()
     foreach(script postinst postrm)
         set(path ${root}/DEBIAN/${script})
         if(EXISTS ${path})

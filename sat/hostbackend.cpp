@@ -135,14 +135,10 @@ bool HostBackend::startHost(int bits, QString& problem)
     // What the library prints goes where the tool's own messages go.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(process.get(), &QProcess::readyReadStandardOutput, this, &HostBackend::readReplies);
-    connect(process.get(), &QProcess::finished, this, [this] {
-        readReplies();
-        if (pending != Pending::None)
-            emit settled();
-    });
+    connect(process.get(), &QProcess::finished, this, &HostBackend::hostEnded);
     connect(process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart && pending != Pending::None)
-            emit settled();
+        if (error == QProcess::FailedToStart)
+            hostEnded();
     });
     hostEnvironment = satEnvironment();
     reader = FrameReader();
@@ -221,6 +217,29 @@ void HostBackend::readReplies()
     }
 }
 
+QString HostBackend::howItEnded() const
+{
+    if (!protocolError.isEmpty())
+        return protocolError;
+    if (!process)
+        return QStringLiteral("o processo da biblioteca foi encerrado");
+    if (process->error() == QProcess::FailedToStart)
+        return QStringLiteral("o programa %1 não pôde ser iniciado: %2").arg(process->program(), process->errorString());
+    return QStringLiteral("o processo da biblioteca terminou: %1")
+        .arg(describeEnd(process->exitStatus(), process->exitCode()));
+}
+
+void HostBackend::hostEnded()
+{
+    readReplies();
+    // A load nobody waits for (the one started with the window) must still end, so the status bar can say why.
+    if (pending == Pending::Load) {
+        pending = Pending::None;
+        failLoad(QStringLiteral("ao carregá-la, %1").arg(howItEnded()));
+    }
+    emit settled();
+}
+
 bool HostBackend::waitForReply(const QString& function, int session, QString& failure)
 {
     QElapsedTimer since;
@@ -246,17 +265,7 @@ bool HostBackend::waitForReply(const QString& function, int session, QString& fa
     }
     if (pending == Pending::None && protocolError.isEmpty())
         return true;
-
-    if (!protocolError.isEmpty())
-        failure = protocolError;
-    else if (!process)
-        failure = QStringLiteral("o processo da biblioteca foi encerrado");
-    else if (process->error() == QProcess::FailedToStart)
-        failure = QStringLiteral("o programa %1 não pôde ser iniciado: %2")
-                      .arg(process->program(), process->errorString());
-    else
-        failure = QStringLiteral("o processo da biblioteca terminou: %1")
-                      .arg(describeEnd(process->exitStatus(), process->exitCode()));
+    failure = howItEnded();
     stopHost();
     return false;
 }

@@ -78,6 +78,9 @@ private:
     bool hostRunning();
     void send(const std::string& frame, Pending kind);
     void readReplies();
+    void hostEnded();
+    // Why no reply will come: the host's nonsense, or how its process ended.
+    QString howItEnded() const;
     // Waits for the reply to the request in progress; false, with the reason, when none will come.
     bool waitForReply(const QString& function, int session, QString& failure);
     void finishLoad(const hostprotocol::LoadReply& reply);

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 
 Q_DECLARE_METATYPE(SatFunction)
 
@@ -74,6 +75,7 @@ private slots:
     void initTestCase();
     void loading_data();
     void loading();
+    void crashWhileLoading();
     void thirtyTwoBitsRunOnlyInTheHost();
     void hostAnswersAsTheToolsOwnProcess_data();
     void hostAnswersAsTheToolsOwnProcess();
@@ -146,6 +148,27 @@ void TestHostBackend::loading()
             QVERIFY2(report.has(function) != missing.contains(name), qPrintable(name));
         }
     }
+}
+
+// A library that crashes in its own constructor: in the tool's process that would end the tool, so only the host
+// loads it, and says so, waited for or not.
+void TestHostBackend::crashWhileLoading()
+{
+    HostBackend host;
+    const LibraryReport waited = host.load(library("libsat-falha-ao-carregar.so"));
+    QVERIFY(!waited.loaded);
+    QVERIFY2(waited.problem.contains(QStringLiteral("falha de segmentação (sinal 11)")), qPrintable(waited.problem));
+
+    std::optional<LibraryReport> reported;
+    host.startLoading(library("libsat-falha-ao-carregar.so"), [&reported](const LibraryReport& report) {
+        reported = report;
+    });
+    QTRY_VERIFY(reported);
+    QVERIFY(!reported->loaded);
+    QVERIFY(reported->problem.contains(QStringLiteral("falha de segmentação (sinal 11)")));
+    const CallOutcome outcome = host.call(stateQuery());
+    QCOMPARE(outcome.status, CallOutcome::Status::NotLoaded);
+    QVERIFY(outcome.detail.contains(QStringLiteral("falha de segmentação")));
 }
 
 void TestHostBackend::thirtyTwoBitsRunOnlyInTheHost()
