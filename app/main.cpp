@@ -2,7 +2,6 @@
 #include "app/qttranslations.h"
 #include "app/standardwindows.h"
 #include "library/librarystatus.h"
-#include "sat/satdevice.h"
 
 #include <QApplication>
 
@@ -15,8 +14,7 @@ int main(int argc, char* argv[])
     keepStandardWindowsNative(application);
     MainWindow window;
     installLibraryControls(&window);
-    // The library loads in its host while the window opens.
-    SatDevice::instance().start();
+    startLibraryOnceShown(&window);
     window.show();
     return application.exec();
 }

@@ -6,6 +6,8 @@
 #include "waitingwindow.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMainWindow>
@@ -13,11 +15,33 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+namespace {
+
+class FirstPaint : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), [] { SatDevice::instance().start(); });
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 QString libraryStatusText(const LibraryReport& library, bool loaded, LibraryChoice::Source source,
                           const QString& startupNote)
 {
     QString text;
-    if (!loaded)
+    if (!loaded && library.path.isEmpty())
+        text = QStringLiteral("Biblioteca do SAT: carregando...");
+    else if (!loaded)
         text = QStringLiteral("Biblioteca do SAT: carregando %1...").arg(library.path);
     else if (!library.loaded)
         text = QStringLiteral("Biblioteca do SAT: nenhuma. %1 não carregou: %2").arg(library.path, library.problem);
@@ -66,4 +90,9 @@ void installLibraryControls(QMainWindow* window)
         WaitingWindow waiting(call, QApplication::activeWindow());
         waiting.exec();
     });
+}
+
+void startLibraryOnceShown(QWidget* window)
+{
+    window->installEventFilter(new FirstPaint(window));
 }

@@ -10,6 +10,7 @@
 #include <QString>
 
 class QMainWindow;
+class QWidget;
 
 // The status bar's text for the library in use.
 QString libraryStatusText(const LibraryReport& library, bool loaded, LibraryChoice::Source source,
@@ -17,3 +18,7 @@ QString libraryStatusText(const LibraryReport& library, bool loaded, LibraryChoi
 
 // Adds the status bar's text and button to window, keeps them up to date, and installs the waiting window.
 void installLibraryControls(QMainWindow* window);
+
+// Starts choosing and loading the device library once window has painted itself for the first time, so that the
+// host's start costs the window's opening nothing; a command made before then waits for the load.
+void startLibraryOnceShown(QWidget* window);
