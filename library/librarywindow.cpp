@@ -56,7 +56,8 @@ LibraryWindow::LibraryWindow(QWidget* parent)
     use->setEnabled(false);
     auto* emulator = new QPushButton(QStringLiteral("Voltar ao emulador"));
     emulator->setObjectName(QStringLiteral("voltarAoEmulador"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    auto* buttons = new QDialogButtonBox;
+    buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
     buttons->addButton(use, QDialogButtonBox::ActionRole);
     buttons->addButton(emulator, QDialogButtonBox::ActionRole);
 

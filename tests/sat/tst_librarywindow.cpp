@@ -3,6 +3,7 @@
 // every fault a message after which the tool goes on, and device text in UTF-8 or Windows-1252.
 
 #include "app/mainwindow.h"
+#include "app/standardwindows.h"
 #include "callfailure.h"
 #include "cfereceipt.h"
 #include "devicetext.h"
@@ -18,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,6 +41,16 @@ QString library(const char* name)
 }
 
 const QString Sale = QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml");
+
+// With SAT_CAPTURAS naming a folder, saves shown there as name, for the README.
+void capture(QWidget* shown, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("SAT_CAPTURAS");
+    if (folder.isEmpty())
+        return;
+    QTest::qWait(200); // the layout settles around a text just set
+    shown->grab().save(QDir(folder).filePath(name));
+}
 
 } // namespace
 
@@ -103,6 +115,7 @@ private:
                 if (rows->topLevelItem(i)->text(1) == QStringLiteral("não"))
                     chooserMissing.append(rows->topLevelItem(i)->text(0));
             }
+            capture(chooser, QStringLiteral("biblioteca-do-sat.png"));
             auto* useButton = chooser->findChild<QAbstractButton*>(QStringLiteral("usar"));
             if (use) {
                 QVERIFY(useButton->isEnabled());
@@ -120,6 +133,7 @@ private:
     }
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -138,6 +152,11 @@ private slots:
     void deviceText_data();
     void deviceText();
 };
+
+void TestLibraryWindow::initTestCase()
+{
+    keepStandardWindowsNative(*qApp);
+}
 
 void TestLibraryWindow::init()
 {
@@ -374,6 +393,7 @@ void TestLibraryWindow::hungSaleEndedFromTheWindow()
     modal->then([&](QWidget* shown) {
         waitingTitle = shown->windowTitle();
         waitingCall = shown->findChild<QLabel*>(QStringLiteral("chamadaAguardada"))->text();
+        capture(shown, QStringLiteral("aguardando-o-sat.png"));
         // Escape does not end it: only the button does.
         QTest::keyClick(shown, Qt::Key_Escape);
         QVERIFY(shown->isVisible());
