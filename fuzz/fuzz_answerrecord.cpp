@@ -4,6 +4,7 @@
 #include "answerrecord.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
