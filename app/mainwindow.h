@@ -78,6 +78,7 @@ private slots:
     void on_btConfigurarInterfaceDeRede_2_clicked();
     void on_Logs_3_clicked();
     void on_Detalhes_clicked();
+    void on_UltimaSessaoFiscal_clicked();
 
 private:
     // Network configuration, shared by its two buttons.
