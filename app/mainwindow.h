@@ -11,7 +11,8 @@
  * (commands/report), then does its own work with the answer: show it in `Com`,
  * decode a Base64 document from it (codec/base64), and so on. The slots of each
  * kind of command live in their own source under commands/ and netconfig/; the
- * "Detalhes..." slot in results/detailsbutton.cpp.
+ * "Detalhes..." slot in results/detailsbutton.cpp; the slots that open the
+ * windows around a sale's documents in documents/documentbuttons.cpp.
  *
  * What a command keeps besides `Com` (a receipt, the status, the log) goes to
  * the run's results in results/ (runresults, statuslogcapture), which the
@@ -79,6 +80,7 @@ private slots:
     void on_Logs_3_clicked();
     void on_Detalhes_clicked();
     void on_UltimaSessaoFiscal_clicked();
+    void on_VerificarXml_clicked();
 
 private:
     // Network configuration, shared by its two buttons.
