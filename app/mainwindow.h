@@ -81,6 +81,7 @@ private slots:
     void on_Detalhes_clicked();
     void on_UltimaSessaoFiscal_clicked();
     void on_VerificarXml_clicked();
+    void on_VendaTeste_clicked();
 
 private:
     // Network configuration, shared by its two buttons.
@@ -88,6 +89,8 @@ private:
     // Sale and cancellation: the chosen file into the document buffer. False
     // when the file was refused and the command must send nothing.
     bool loadDocument(const QString& title);
+    // The sale of a document, from the activation code on: the file "Venda" loaded, or the test sale's form.
+    void sendSale(const char* document);
     // Decodes the receipt in the answer's seventh field into Com; the number of
     // bytes decoded into the decode buffer, 0 when the answer has no such field.
     std::size_t showReceipt();

@@ -42,6 +42,10 @@ namespace {
     QString decimalText(const QString& typed, int fewest, int most)
     {
         QString text = typed.trimmed();
+        // "1.234,56" as well as "1234,56": points that only group thousands go before the comma becomes one.
+        static const QRegularExpression grouped(QStringLiteral("^[0-9]{1,3}(\\.[0-9]{3})+,[0-9]*$"));
+        if (grouped.match(text).hasMatch())
+            text.remove(u'.');
         if (text.count(u',') == 1 && !text.contains(u'.'))
             text.replace(u',', u'.');
         static const QRegularExpression plain(QStringLiteral("^[0-9]+(\\.[0-9]*)?$"));
@@ -573,6 +577,16 @@ DraftAmounts draftAmounts(const SaleDraft& draft)
         if (const std::optional<satemu::Decimal> value = amount(decimalText(payment.amount, 2, 2), 2))
             paid.add(*value);
     amounts.paid = formatted(paid, 2);
+    if (!amounts.known)
+        return amounts;
+    satemu::Decimal difference = paid;
+    if (difference.subtract(total)) {
+        amounts.change = formatted(difference, 2);
+    } else {
+        difference = total;
+        difference.subtract(paid);
+        amounts.missing = formatted(difference, 2);
+    }
     return amounts;
 }
 

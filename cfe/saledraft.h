@@ -138,6 +138,8 @@ struct DraftAmounts {
     bool known = false; // every item's value reads
     QString total; // "12.50"
     QString paid; // of the payments that read
+    QString change; // what the payments pass the total by; empty when they do not cover it or it is unknown
+    QString missing; // what they fall short of it by; empty when they cover it or it is unknown
 };
 
 // The sale's total as the device computes it and the payments' sum, for the form to show as it is typed.

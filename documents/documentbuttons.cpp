@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "checkwindow.h"
 #include "documentwindows.h"
+#include "testsalewindow.h"
 
 void MainWindow::on_VerificarXml_clicked()
 {
@@ -10,4 +11,15 @@ void MainWindow::on_VerificarXml_clicked()
     shown->show();
     shown->raise();
     shown->activateWindow();
+}
+
+void MainWindow::on_VendaTeste_clicked()
+{
+    TestSaleWindow* form = DocumentWindows::of(this)->testSaleWindow();
+    form->offerAssociation(cnpjContribuinte->text(), cnpjSW->text(), assinaturaAC->text());
+    // The form's "Venda" is the sale command's own, with the form's document in place of a file's.
+    form->setSender([this](const QByteArray& document) { sendSale(document.constData()); });
+    form->show();
+    form->raise();
+    form->activateWindow();
 }

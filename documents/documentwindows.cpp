@@ -1,6 +1,7 @@
 #include "documentwindows.h"
 
 #include "checkwindow.h"
+#include "testsalewindow.h"
 
 #include <QWidget>
 
@@ -23,4 +24,11 @@ DocumentCheckWindow* DocumentWindows::checkWindow()
     if (!check)
         check = std::make_unique<DocumentCheckWindow>();
     return check.get();
+}
+
+TestSaleWindow* DocumentWindows::testSaleWindow()
+{
+    if (!testSale)
+        testSale = std::make_unique<TestSaleWindow>();
+    return testSale.get();
 }

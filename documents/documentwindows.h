@@ -16,6 +16,7 @@
 
 class DocumentCheckWindow;
 class QWidget;
+class TestSaleWindow;
 
 class DocumentWindows : public QObject {
     Q_OBJECT
@@ -26,9 +27,11 @@ public:
 
     // Made on first use.
     DocumentCheckWindow* checkWindow();
+    TestSaleWindow* testSaleWindow();
 
 private:
     explicit DocumentWindows(QWidget* mainWindow);
 
     std::unique_ptr<DocumentCheckWindow> check;
+    std::unique_ptr<TestSaleWindow> testSale;
 };

@@ -247,6 +247,10 @@ private slots:
                                       << "<xProd>A&amp;B &lt;1&gt;</xProd>";
         QTest::newRow("amount with a comma") << "amount=30,5"
                                              << "<vMP>30.50</vMP>";
+        QTest::newRow("amount with thousands") << "amount=1.234,5"
+                                               << "<vMP>1234.50</vMP>";
+        QTest::newRow("points that are no thousands") << "amount=1.23,5"
+                                                      << "<vMP>1.23,5</vMP>";
     }
 
     void composedAsTheLayoutWrites()
@@ -286,12 +290,18 @@ private slots:
         const DraftAmounts amounts = draftAmounts(draft);
         QVERIFY(amounts.known);
         QCOMPARE(amounts.paid, QStringLiteral("1.01"));
+        QCOMPARE(amounts.change, QStringLiteral("0.00"));
+        QVERIFY(amounts.missing.isEmpty());
         const IssuedReceipts::Issued sold = device.sellDocument(composeSaleDocument(draft));
         QVERIFY2(sold.fields.value(1) == u"06000", qPrintable(sold.fields.join(u'|')));
         QCOMPARE(amounts.total, parseCfeReceipt(sold.xml).receipt.total);
 
+        draft.payments.last().amount = QStringLiteral("0,4");
+        QCOMPARE(draftAmounts(draft).missing, QStringLiteral("0.11"));
+        QVERIFY(draftAmounts(draft).change.isEmpty());
         draft.items.last().unitPrice = QStringLiteral("três");
         QVERIFY(!draftAmounts(draft).known);
+        QVERIFY(draftAmounts(draft).missing.isEmpty());
     }
 
     void itemMovedToAnotherRegime_data()

@@ -1,12 +1,14 @@
 // Around a sale on the real emulator, through the window: the last fiscal session with none yet, after a sale and
 // after its cancellation; the cancellation written from the sale's receipt alone, the emulator's own ready-made one
-// deleted first, sent with "Cancela".
+// deleted first, sent with "Cancela"; a test sale from the form in each tax regime.
 #include "cancellationrequest.h"
 #include "cfereceipt.h"
+#include "documentwindows.h"
 #include "emulatorwindow.h"
 #include "resultlist.h"
 #include "resultwindow.h"
 #include "runresults.h"
+#include "testsalefill.h"
 
 #include <QLabel>
 #include <QStackedWidget>
@@ -100,6 +102,37 @@ private slots:
         QCOMPARE(newest().document, cancellation);
         QCOMPARE(parseCfeReceipt(cancellation).receipt.cancelledKey, sale.key);
         QVERIFY(shownExtract().contains(QStringLiteral("CANCELAMENTO")));
+    }
+
+    void testSaleFromTheForm_data()
+    {
+        QTest::addColumn<QString>("regime");
+        for (const satresults::Choice& regime : taxRegimes())
+            QTest::newRow(qPrintable(regime.label)) << regime.code;
+    }
+
+    // Composed, checked and sold: the emulator takes it, and the receipt comes back as any sale's does.
+    void testSaleFromTheForm()
+    {
+        QFETCH(QString, regime);
+        widget<QAbstractButton>("VendaTeste")->click();
+        TestSaleWindow* form = DocumentWindows::of(window.get())->testSaleWindow();
+        // The association tab of openActivatedAndAssociated() already gave the form its CNPJs and signature.
+        QCOMPARE(form->draft().signature, QString(344, QLatin1Char('0')));
+        testsalefill::fillShop(form, regime);
+        QVERIFY(form->faults().isEmpty());
+
+        modal->clear();
+        modal->then(ModalAnswerer::typeAndAccept("treino123"));
+        testsalefill::field<QAbstractButton>(form, "vender")->click();
+        QCOMPARE(modal->boxes.size(), 1);
+        QVERIFY2(modal->boxes.first().text.startsWith("06000"), qPrintable(modal->boxes.first().text));
+        QCOMPARE(newest().kind, CommandResult::Kind::Sale);
+        const CfeReceipt receipt = parseCfeReceipt(newest().document).receipt;
+        QCOMPARE(receipt.total, QStringLiteral("25.80"));
+        QCOMPARE(receipt.checkoutNumber, QStringLiteral("001"));
+        QVERIFY(widget<QTextEdit>("Com")->toPlainText().contains(QStringLiteral("Id=\"CFe") + receipt.key));
+        form->close();
     }
 };
 
