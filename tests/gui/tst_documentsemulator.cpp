@@ -1,8 +1,10 @@
 // Around a sale on the real emulator, through the window: the last fiscal session with none yet, after a sale and
 // after its cancellation; the cancellation written from the sale's receipt alone, the emulator's own ready-made one
-// deleted first, sent with "Cancela"; a test sale from the form in each tax regime.
+// deleted first, sent with "Cancela"; a test sale from the form in each tax regime; a broken document checked
+// before it is sent. With SAT_CAPTURAS set to a folder, the form and the check are saved there for the README.
 #include "cancellationrequest.h"
 #include "cfereceipt.h"
+#include "checkwindow.h"
 #include "documentwindows.h"
 #include "emulatorwindow.h"
 #include "resultlist.h"
@@ -13,6 +15,7 @@
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 using namespace satresults;
 
@@ -132,7 +135,40 @@ private slots:
         QCOMPARE(receipt.total, QStringLiteral("25.80"));
         QCOMPARE(receipt.checkoutNumber, QStringLiteral("001"));
         QVERIFY(widget<QTextEdit>("Com")->toPlainText().contains(QStringLiteral("Id=\"CFe") + receipt.key));
+        if (regime == u"3")
+            capture(form, QSize(980, 800), QStringLiteral("venda-de-teste.png"));
         form->close();
+    }
+
+    // The document that would be refused, checked first: every fault, and nothing reaches the device.
+    void checkedBeforeSending()
+    {
+        QFile example(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml"));
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        QByteArray document = example.readAll();
+        document.replace("<CFOP>5000</CFOP>", "<CFOP>1000</CFOP>").replace("<vMP>33.00</vMP>", "<vMP>1.0</vMP>");
+        const QString path = files.filePath(QStringLiteral("venda-errada.xml"));
+        QFile broken(path);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(document);
+        broken.close();
+        const int results = window->findChild<RunResults*>()->list()->rowCount();
+
+        modal->clear();
+        modal->then(ModalAnswerer::chooseFile(path));
+        widget<QAbstractButton>("VerificarXml")->click();
+        QCOMPARE(modal->pendingActions(), 0);
+        DocumentCheckWindow* shown = DocumentWindows::of(window.get())->checkWindow();
+        QVERIFY(shown->isVisible());
+        auto* faults = shown->findChild<QTreeWidget*>("falhas");
+        QStringList listed;
+        for (int i = 0; i < faults->topLevelItemCount(); ++i)
+            listed << faults->topLevelItem(i)->text(2) + u' ' + faults->topLevelItem(i)->text(0);
+        QCOMPARE(listed,
+                 QStringList({"1057 infCFe/det[1]/prod/CFOP", "1116 infCFe/pgto/MP[1]/vMP", "1118 infCFe/pgto"}));
+        capture(shown, QSize(860, 300), QStringLiteral("verificar-xml.png"));
+        shown->close();
+        QCOMPARE(window->findChild<RunResults*>()->list()->rowCount(), results);
     }
 };
 
