@@ -1,6 +1,6 @@
 #include "cancellationrequest.h"
 
-#include "documentcheck.h"
+#include "documentfaults.h"
 
 #include <QStringList>
 #include <QXmlStreamWriter>

@@ -2,7 +2,7 @@
 
 #include "cfeformat.h"
 #include "decimal.h"
-#include "documentcheck.h"
+#include "documentfaults.h"
 #include "layoutcheck.h"
 
 #include <QRegularExpression>
@@ -191,6 +191,25 @@ namespace {
         if (typed.size() != 344)
             return QStringLiteral("deve ter os 344 caracteres da assinatura associada ao SAT (tem %1)")
                 .arg(typed.size());
+        return {};
+    }
+
+    // What XML cannot carry: control characters (a paste brings them), and halves of characters.
+    QString characterRule(const QString& typed)
+    {
+        for (qsizetype i = 0; i < typed.size(); ++i) {
+            const char16_t c = typed.at(i).unicode();
+            if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xfffe || c == 0xffff)
+                return QStringLiteral("tem um caractere invisível de controle (posição %1), que o documento não "
+                                      "pode levar")
+                    .arg(i + 1);
+            if (QChar::isHighSurrogate(c) && i + 1 < typed.size() && typed.at(i + 1).isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            if (QChar::isSurrogate(c))
+                return QStringLiteral("tem um caractere incompleto (posição %1)").arg(i + 1);
+        }
         return {};
     }
 
@@ -540,6 +559,34 @@ QList<DraftFault> checkSaleDraft(const SaleDraft& draft)
         faults.append({field, index, rule, code});
     };
 
+    // Every text the user types goes into the document as it is.
+    const std::pair<Field, const QString*> texts[] = {
+        {Field::TaxpayerCnpj, &draft.taxpayerCnpj},
+        {Field::StateRegistration, &draft.stateRegistration},
+        {Field::MunicipalRegistration, &draft.municipalRegistration},
+        {Field::SoftwareHouseCnpj, &draft.softwareHouseCnpj},
+        {Field::Signature, &draft.signature},
+        {Field::CheckoutNumber, &draft.checkoutNumber},
+        {Field::Consumer, &draft.consumer},
+    };
+    for (const auto& [field, text] : texts)
+        add(field, -1, characterRule(*text), QString());
+    for (int i = 0; i < draft.items.size(); ++i) {
+        const SaleItemDraft& item = draft.items.at(i);
+        const std::pair<Field, const QString*> itemTexts[] = {
+            {Field::ItemCode, &item.code},           {Field::ItemDescription, &item.description},
+            {Field::ItemQuantity, &item.quantity},   {Field::ItemUnit, &item.unit},
+            {Field::ItemUnitPrice, &item.unitPrice}, {Field::ItemCfop, &item.cfop},
+            {Field::ItemIcmsRate, &item.icmsRate},   {Field::ItemIssRate, &item.issRate},
+            {Field::ItemPisRate, &item.pisRate},     {Field::ItemCofinsRate, &item.cofinsRate},
+        };
+        for (const auto& [field, text] : itemTexts)
+            add(field, i, characterRule(*text), QString());
+    }
+    for (int i = 0; i < draft.payments.size(); ++i)
+        add(Field::PaymentAmount, i, characterRule(draft.payments.at(i).amount), QString());
+    // Such a document would not even be XML: its check would only say that, of the document as a whole.
+    const bool writable = faults.isEmpty();
     add(Field::TaxpayerCnpj, -1, cnpjRule(draft.taxpayerCnpj), QString());
     add(Field::SoftwareHouseCnpj, -1, cnpjRule(draft.softwareHouseCnpj), QString());
     add(Field::Signature, -1, signatureRule(draft.signature.trimmed()), QString());
@@ -554,6 +601,8 @@ QList<DraftFault> checkSaleDraft(const SaleDraft& draft)
                                      "ou 90)"),
                 QString());
 
+    if (!writable)
+        return faults;
     for (const DocumentFault& fault : checkDocument(composeSaleDocument(draft)).faults) {
         const Place place = placeOf(fault);
         add(place.field, place.index, fault.rule, fault.code);

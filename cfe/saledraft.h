@@ -5,7 +5,7 @@
 //
 // The values are kept as typed. Composing makes them what the layout asks for where that is plain (digits without a
 // CNPJ's punctuation, a decimal comma as a point, the decimals padded, the checkout number padded to three digits)
-// and leaves anything else as it is, for the check to name. The check is the emulator's own (documentcheck.h), the
+// and leaves anything else as it is, for the check to name. The check is the emulator's own (documentfaults.h), the
 // rules a device refuses with, each fault brought back to the field it came from; on top of it go the few things a
 // device checks elsewhere: the check digits of the taxpayer's and the software house's CNPJ, and a signature of the
 // 344 Base64 characters the association takes.

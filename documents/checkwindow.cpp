@@ -1,6 +1,6 @@
 #include "checkwindow.h"
 
-#include "documentcheck.h"
+#include "documentfaults.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -48,6 +48,8 @@ DocumentCheckWindow::DocumentCheckWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("verificarXml"));
     setWindowTitle(QStringLiteral("Verificar XML"));
+    // Closing the main window ends the program even while this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     file->setObjectName(QStringLiteral("arquivo"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     file->setWordWrap(true);

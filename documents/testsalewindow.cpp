@@ -69,6 +69,8 @@ TestSaleWindow::TestSaleWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("vendaDeTeste"));
     setWindowTitle(QStringLiteral("Venda de teste"));
+    // Closing the main window ends the program even while this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     build();
     items = {defaultItem(TaxRegime(code(regime).toInt()))};
     itemTable->setRowCount(1);

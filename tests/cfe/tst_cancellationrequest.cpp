@@ -3,7 +3,7 @@
 #include "cancellationdocument.h"
 #include "cancellationrequest.h"
 #include "cfereceipt.h"
-#include "documentcheck.h"
+#include "documentfaults.h"
 #include "issuedreceipts.h"
 
 #include <QtTest>

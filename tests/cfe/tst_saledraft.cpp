@@ -2,7 +2,7 @@
 // and cancels it; a wrong field is refused with the check's own rule and rejection code, on that field alone.
 #include "cancellationrequest.h"
 #include "cfereceipt.h"
-#include "documentcheck.h"
+#include "documentfaults.h"
 #include "issuedreceipts.h"
 #include "saledraft.h"
 
@@ -133,6 +133,11 @@ private slots:
         row("consumer of 12 digits", "consumer=123456789012", Field::Consumer, -1, false);
         row("no items", "items=", Field::Items, -1, true);
         row("code empty", "code=", Field::ItemCode, 0, true);
+        row("code with a control character",
+            "code=00\x01"
+            "1",
+            Field::ItemCode, 0, false);
+        row("IM with half a character", "im=half", Field::MunicipalRegistration, -1, false);
         row("description of 121 characters", "description=long", Field::ItemDescription, 0, true);
         row("quantity zero", "quantity=0", Field::ItemQuantity, 0, true);
         row("quantity with five decimals", "quantity=1,00001", Field::ItemQuantity, 0, true);
@@ -197,6 +202,8 @@ private slots:
                 draft.payments.clear();
             else if (name == u"description")
                 item.description = QString(121, u'x');
+            else if (value == u"half")
+                *texts.value(name) = QStringLiteral("12") + QChar(0xd800);
             else
                 *texts.value(name) = value;
         }

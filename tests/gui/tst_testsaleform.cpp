@@ -1,7 +1,8 @@
 // "Venda de teste...": the form of a test sale on the recording double. Each field is checked as it is typed and says
 // why it is wrong; a wrong field keeps the document from being saved or sold; a right one is saved where the user
 // chooses and sold through the sale command's own steps.
-#include "documentcheck.h"
+#include "checkwindow.h"
+#include "documentfaults.h"
 #include "documentwindows.h"
 #include "results/resultlist.h"
 #include "results/runresults.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 using namespace satresults;
 using namespace testsalefill;
@@ -315,6 +317,21 @@ private slots:
         QCOMPARE(field<QLineEdit>(open(), "cnpjEmitente")->text(), QStringLiteral("44.555.666/0001-81"));
         f = std::make_unique<WindowFixture>();
         QCOMPARE(field<QLineEdit>(open(), "cnpjEmitente")->text(), QString());
+    }
+
+    // The form and the check are no reason to keep the tool running once its main window is closed. Last: the
+    // application's own event loop runs, and ends, here.
+    void closingTheMainWindowEndsTheRun()
+    {
+        f->window->show();
+        TestSaleWindow* form = open();
+        f->modal.then(ModalAnswerer::chooseFile(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")));
+        f->click("VerificarXml");
+        QVERIFY(form->isVisible());
+        QVERIFY(DocumentWindows::of(f->window.get())->checkWindow()->isVisible());
+        QTimer::singleShot(0, f->window.get(), [this] { f->window->close(); });
+        QTimer::singleShot(3000, qApp, [] { QCoreApplication::exit(1); }); // still running: a window kept it
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 };
 

@@ -1,4 +1,4 @@
-#include "documentcheck.h"
+#include "documentfaults.h"
 
 #include "allfaults.h"
 
