@@ -11,7 +11,8 @@
  * (commands/report), then does its own work with the answer: show it in `Com`,
  * decode a Base64 document from it (codec/base64), and so on. The slots of each
  * kind of command live in their own source under commands/ and netconfig/; the
- * "Detalhes..." slot in results/detailsbutton.cpp.
+ * "Detalhes..." slot in results/detailsbutton.cpp; the slots that open the
+ * windows around a sale's documents in documents/documentbuttons.cpp.
  *
  * What a command keeps besides `Com` (a receipt, the status, the log) goes to
  * the run's results in results/ (runresults, statuslogcapture), which the
@@ -86,6 +87,9 @@ private slots:
     void on_btConfigurarInterfaceDeRede_2_clicked();
     void on_Logs_3_clicked();
     void on_Detalhes_clicked();
+    void on_UltimaSessaoFiscal_clicked();
+    void on_VerificarXml_clicked();
+    void on_VendaTeste_clicked();
 
 private:
     // Network configuration, shared by its two buttons.
@@ -93,6 +97,8 @@ private:
     // Sale and cancellation: the chosen file into the document buffer. False
     // when the file was refused and the command must send nothing.
     bool loadDocument(const QString& title);
+    // The sale of a document, from the activation code on: the file "Venda" loaded, or the test sale's form.
+    void sendSale(const char* document);
     // Decodes the receipt in the answer's seventh field into Com; the number of
     // bytes decoded into the decode buffer, 0 when the answer has no such field.
     std::size_t showReceipt();

@@ -75,8 +75,7 @@ namespace {
     // own is read as Windows-1252, instead of stopping at its first accent.
     void open(std::optional<QXmlStreamReader>& reader, const QByteArray& xml)
     {
-        static const QRegularExpression declared(
-            QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']*)"));
+        static const QRegularExpression declared(QStringLiteral("^\\s*<\\?xml[^>]*encoding\\s*=\\s*[\"']([^\"']*)"));
         const QString encoding = declared.match(QString::fromLatin1(xml.left(200))).captured(1);
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString decoded = utf8(xml); // the decoder only decodes, and sees errors, when converted
@@ -254,6 +253,9 @@ CfeParseResult parseCfeReceipt(const QByteArray& xml)
     r.date = textAt(ide, {"dEmi"});
     r.time = textAt(ide, {"hEmi"});
     r.qrCodeSignature = textAt(ide, {"assinaturaQRCODE"});
+    r.softwareHouseCnpj = textAt(ide, {"CNPJ"});
+    r.acSignature = textAt(ide, {"signAC"});
+    r.checkoutNumber = textAt(ide, {"numeroCaixa"});
     r.testEnvironment = textAt(ide, {"tpAmb"}) == u"2";
 
     readIssuer(inf->child(u"emit"), r);

@@ -52,6 +52,10 @@ struct CfeReceipt {
     QString date; // ide/dEmi, AAAAMMDD
     QString time; // ide/hEmi, hhmmss
     QString qrCodeSignature; // ide/assinaturaQRCODE
+    // The point of sale's part of ide, which a cancellation of the sale repeats.
+    QString softwareHouseCnpj; // ide/CNPJ
+    QString acSignature; // ide/signAC
+    QString checkoutNumber; // ide/numeroCaixa
 
     QString tradeName; // emit/xFant
     QString name; // emit/xNome

@@ -305,6 +305,10 @@ struct Extract::Layout {
         gap(1);
         add(b, b.moduleUnits * (symbol.height + 2 * kQrQuietModules));
         gap(1);
+        // The consumer is told, under the code, how to read it.
+        text(QStringLiteral("Consulte o QR Code pelo aplicativo \"De olho na nota\", disponível na AppStore (Apple) e "
+                            "PlayStore (Android)"),
+             Align::Center);
     }
 };
 

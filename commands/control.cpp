@@ -109,3 +109,22 @@ void MainWindow::on_pushButton_4_clicked()
     formattedReport(this, record, tr("Numero Sessao"), QString::fromUtf8(formattedText(record)));
     Com->append(QString::fromLatin1(lastAnswer));
 }
+
+void MainWindow::on_UltimaSessaoFiscal_clicked()
+{
+    const QString title = QString::fromUtf8("Última Sessão Fiscal");
+    Dialog prompt;
+    if (!runActivationCodeStep(prompt))
+        return;
+    Com->clear();
+    const QByteArray code = prompt.activationCode();
+
+    lastAnswer = ConsultarUltimaSessaoFiscal(uniqueSessionNumber(0, 999999), code.constData());
+    if (libraryCallFailed(this))
+        return;
+    // The stored answer of the last sale or cancellation: its receipt goes to the results as an extract.
+    keepSessionAnswer(this, title, lastAnswer);
+    const ErroSAT record = CodigoErro();
+    formattedReport(this, record, title, QString::fromUtf8(formattedText(record)));
+    Com->append(QString::fromLatin1(lastAnswer));
+}

@@ -132,16 +132,21 @@ std::size_t MainWindow::showReceipt()
 
 void MainWindow::on_Vende_clicked()
 {
-    const QString title = tr("Venda");
-    if (!loadDocument(title))
+    if (!loadDocument(tr("Venda")))
         return;
+    sendSale(documentBuffer);
+}
+
+void MainWindow::sendSale(const char* document)
+{
+    const QString title = tr("Venda");
     Dialog prompt;
     if (!runActivationCodeStep(prompt))
         return;
     Com->clear();
     const QByteArray code = prompt.activationCode();
 
-    lastAnswer = EnviarDadosVenda(uniqueSessionNumber(0, 999999), code.constData(), documentBuffer);
+    lastAnswer = EnviarDadosVenda(uniqueSessionNumber(0, 999999), code.constData(), document);
     if (libraryCallFailed(this))
         return;
     const ErroSAT record = CodigoErro();

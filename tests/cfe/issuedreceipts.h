@@ -34,7 +34,11 @@ public:
     Issued sell(const QString& examplePath)
     {
         QFile file(examplePath);
-        const QByteArray document = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return sellDocument(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+
+    Issued sellDocument(const QByteArray& document)
+    {
         Issued out;
         out.fields = fields(EnviarDadosVenda(++m_session, kCode, document.constData()));
         if (out.fields.value(1) == u"06000")
@@ -55,6 +59,19 @@ public:
             out.xml = QByteArray::fromBase64(out.fields.value(6).toLatin1());
         return out;
     }
+
+    // Cancels the last sale with a document and a key of the test's own.
+    Issued cancel(const QByteArray& key, const QByteArray& document)
+    {
+        Issued out;
+        out.fields = fields(CancelarUltimaVenda(++m_session, kCode, key.constData(), document.constData()));
+        if (out.fields.value(1) == u"07000")
+            out.xml = QByteArray::fromBase64(out.fields.value(6).toLatin1());
+        return out;
+    }
+
+    // The folder of the device's state, where it leaves its own cancellation of the last sale.
+    QString stateFolder() const { return m_dir.path(); }
 
     // The end-to-end test's receipt is the answer's sixth field.
     Issued endToEnd(const QString& examplePath)

@@ -108,6 +108,15 @@ QString keyPattern(const QString& key)
     return formatKey(key).split(u' ').join(QStringLiteral("\\s+"));
 }
 
+// The sentence the tax authority asks for under the QR code, word for word.
+const QString kQrCodeNote = QString::fromUtf8("Consulte o QR Code pelo aplicativo \"De olho na nota\", disponível "
+                                              "na AppStore (Apple) e PlayStore (Android)");
+
+QString singleSpaced(QString text)
+{
+    return text.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" ")).trimmed();
+}
+
 } // namespace
 
 class TestExtract : public QObject {
@@ -122,6 +131,8 @@ private slots:
     void screenImageReadsBack_data();
     void screenImageReadsBack();
     void longExtractSpreadsOverPages();
+    void pdfCarriesTheQrCodeNote_data();
+    void pdfCarriesTheQrCodeNote();
 
     void code128InSubsetC();
     void linesFitThePaper_data();
@@ -132,6 +143,8 @@ private slots:
     void missingFieldsLeaveTheirLinesOut();
     void textFieldsShownAsCarried();
     void onlyAsciiKeysGetABarcode();
+    void qrCodeNoteUnderTheCode_data();
+    void qrCodeNoteUnderTheCode();
     void sizeFollowsContent();
     void unwritablePdf_data();
     void unwritablePdf();
@@ -317,6 +330,34 @@ void TestExtract::longExtractSpreadsOverPages()
              QStringList {qrCodeText(r)});
 }
 
+void TestExtract::pdfCarriesTheQrCodeNote_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("width");
+    for (const char* name : {"one item", "cancellation"})
+        for (int width : {80, 58})
+            QTest::addRow("%s, %d mm", name, width) << QString::fromLatin1(name) << width;
+}
+
+// Once per QR code, after the receipt's own key, whole although the paper wraps it.
+void TestExtract::pdfCarriesTheQrCodeNote()
+{
+    if (!toolsPresent())
+        QSKIP("pdftotext missing (package poppler-utils)");
+    QFETCH(QString, name);
+    QFETCH(int, width);
+    const CfeReceipt r = receipt(name);
+    const QString pdf = m_dir.filePath(QStringLiteral("nota-%1-%2.pdf").arg(name).arg(width).replace(u' ', u'_'));
+    QString error;
+    QVERIFY2(writeExtractPdf(r, width, pdf, &error), qPrintable(error));
+    const QString text = singleSpaced(run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out);
+    QCOMPARE(text.count(kQrCodeNote), 1);
+    const int key
+        = text.indexOf(QRegularExpression(keyPattern(r.key).replace(QStringLiteral("\\s+"), QStringLiteral(" "))));
+    QVERIFY2(key >= 0, qPrintable(text));
+    QVERIFY(text.indexOf(kQrCodeNote) > key);
+}
+
 // Subset C packs two digits per symbol: start, 22 symbols, check and stop make 277 modules; subset B would
 // need 519 and would not fit the paper at a readable module.
 void TestExtract::code128InSubsetC()
@@ -470,6 +511,42 @@ void TestExtract::onlyAsciiKeysGetABarcode()
     const double withBarcode = Extract(r, 80).sizeMm().height();
     r.cancelledKey = QString(44, QChar(0x0663)); // ARABIC-INDIC DIGIT THREE
     QVERIFY(Extract(r, 80).sizeMm().height() < withBarcode - 5);
+}
+
+void TestExtract::qrCodeNoteUnderTheCode_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("columns");
+    for (const char* name : {"one item", "two items", "cancellation", "end-to-end", "full layout", "minimal"}) {
+        QTest::addRow("%s, 80 mm", name) << QString::fromLatin1(name) << 80 << 48;
+        QTest::addRow("%s, 58 mm", name) << QString::fromLatin1(name) << 58 << 32;
+    }
+}
+
+// The QR code closes the extract: the note is its last lines, wrapped on words to the paper's columns.
+void TestExtract::qrCodeNoteUnderTheCode()
+{
+    QFETCH(QString, name);
+    QFETCH(int, width);
+    QFETCH(int, columns);
+    CfeReceipt r = receipt(name);
+    const QStringList lines = Extract(r, width).textLines();
+    const int first = indexOf(lines, QStringLiteral("Consulte o QR Code"));
+    QVERIFY(first > 0);
+    QVERIFY2(lines.at(first - 1).contains(formatKey(r.key).right(4)), qPrintable(lines.at(first - 1)));
+    QStringList note = lines.mid(first);
+    QVERIFY(note.size() >= 2);
+    for (const QString& line : note)
+        QVERIFY2(line.size() <= columns, qPrintable(line));
+    for (QString& line : note)
+        line = line.trimmed();
+    QCOMPARE(note.join(u' '), kQrCodeNote);
+    QCOMPARE(lines.filter(QStringLiteral("Consulte o QR Code")).size(), 1);
+
+    // Without a QR code there is nothing to consult.
+    r.qrCodeSignature = QString(8000, u'A');
+    QCOMPARE(indexOf(Extract(r, width).textLines(), QStringLiteral("De olho na nota")), -1);
 }
 
 void TestExtract::sizeFollowsContent()
