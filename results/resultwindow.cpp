@@ -1,12 +1,15 @@
 #include "resultwindow.h"
 
+#include "cancellationrequest.h"
 #include "cfeformat.h"
 #include "devicetext.h"
 #include "operationalstatus.h"
 #include "resultfiles.h"
 #include "resultlist.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -302,6 +305,12 @@ void ResultWindow::updateActions()
     }
     saveXmlButton->setVisible(document);
     saveXmlButton->setEnabled(document);
+    // A sale's cancellation is written from its receipt, since a real device leaves none behind; on a row of its
+    // own, so the pane stays as narrow as the extract's own buttons let it be.
+    const bool sale = onExtract && !satresults::cancellationKey(parsed->receipt).isEmpty();
+    saleBar->setVisible(sale);
+    for (QPushButton* button : {saveCancellationButton, copyKeyButton})
+        button->setEnabled(sale);
     bool any = false;
     for (const QWidget* widget : actionBar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         any = any || !widget->isHidden();
@@ -368,6 +377,40 @@ void ResultWindow::on_savePdfButton_clicked()
     }
     rememberFolder(name);
     saveNotice->setText(QStringLiteral("PDF salvo em %1").arg(QDir::toNativeSeparators(name)));
+    saveNotice->show();
+}
+
+void ResultWindow::on_saveCancellationButton_clicked()
+{
+    if (!parsed || !parsed->ok)
+        return;
+    const QString title = QStringLiteral("Salvar cancelamento");
+    const satresults::CancellationRequest request = satresults::cancellationRequest(parsed->receipt);
+    if (!request.ok()) {
+        reportFailure(title, QStringLiteral("Não dá para escrever o cancelamento desta venda: %1").arg(request.error));
+        return;
+    }
+    const QString name = askFileName(title, satresults::cancellationFileName(parsed->receipt),
+                                     QStringLiteral("Documentos XML (*.xml)"));
+    if (name.isEmpty())
+        return;
+    QString error;
+    if (!ResultFiles::write(name, request.document, &error)) {
+        reportFailure(title, error);
+        return;
+    }
+    rememberFolder(name);
+    saveNotice->setText(QStringLiteral("Cancelamento salvo em %1").arg(QDir::toNativeSeparators(name)));
+    saveNotice->show();
+}
+
+void ResultWindow::on_copyKeyButton_clicked()
+{
+    if (!parsed || !parsed->ok)
+        return;
+    const QString key = satresults::cancellationKey(parsed->receipt);
+    QGuiApplication::clipboard()->setText(key);
+    saveNotice->setText(QStringLiteral("Chave copiada: %1").arg(key));
     saveNotice->show();
 }
 

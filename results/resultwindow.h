@@ -60,6 +60,8 @@ private slots:
     void on_printButton_clicked();
     void on_savePdfButton_clicked();
     void on_saveXmlButton_clicked();
+    void on_saveCancellationButton_clicked();
+    void on_copyKeyButton_clicked();
     void on_paperWidth_currentIndexChanged(int index);
 
 private:

@@ -12,6 +12,8 @@
 #include "runresults.h"
 #include "testsalefill.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTextEdit>
@@ -77,22 +79,41 @@ private slots:
         QVERIFY2(digitsOf(extract).contains(sale.key), qPrintable(extract));
     }
 
-    // What the results window's "Salvar cancelamento..." and "Copiar chave" hand the technician.
+    // With the emulator's own ready-made cancellation deleted, as on a real device: the sale's extract in the
+    // results window, "Salvar cancelamento...", "Copiar chave", then "Cancela" with that file and that key.
     void cancellationWrittenFromTheReceiptAlone()
     {
         QVERIFY(isAccessKey(sale.key));
-        const CancellationRequest request = cancellationRequest(sale);
-        QVERIFY2(request.ok(), qPrintable(request.error));
-        const QString path = files.filePath(cancellationFileName(sale));
-        QFile written(path);
-        QVERIFY(written.open(QIODevice::WriteOnly));
-        QCOMPARE(written.write(request.document), request.document.size());
-        written.close();
         QVERIFY(QFile::remove(stateDir.filePath("cancelamento-ultima-venda.xml")));
+        widget<QAbstractButton>("Detalhes")->click();
+        ResultWindow* results = window->findChild<RunResults*>()->window();
+        QString suggested;
+        results->setSaveFileChooser([&](QWidget*, const QString&, const QString& name, const QString&) {
+            suggested = name;
+            return files.filePath(QFileInfo(name).fileName());
+        });
+        auto* save = results->findChild<QAbstractButton*>("saveCancellationButton");
+        auto* copy = results->findChild<QAbstractButton*>("copyKeyButton");
+        QVERIFY(save->isVisible() && copy->isVisible());
+        save->click();
+        QCOMPARE(QFileInfo(suggested).fileName(), cancellationFileName(sale));
+        const QString path = files.filePath(cancellationFileName(sale));
+        QVERIFY(QFile::exists(path));
+        QVERIFY(results->findChild<QLabel*>("saveNotice")->text().contains(path));
+        QGuiApplication::clipboard()->clear();
+        copy->click();
+        const QString key = QGuiApplication::clipboard()->text();
+        QCOMPARE(key, QStringLiteral("CFe") + sale.key);
+        results->close();
 
-        const QString text = step("cancelavenda", {path, cancellationKey(sale), "treino123"});
+        const QString text = step("cancelavenda", {path, key, "treino123"});
         QVERIFY2(text.startsWith("07000"), qPrintable(text));
         QCOMPARE(newest().kind, CommandResult::Kind::Cancellation);
+
+        // A cancellation's extract offers no cancellation of its own.
+        widget<QAbstractButton>("Detalhes")->click();
+        QVERIFY(!save->isVisible() && !copy->isVisible());
+        results->close();
     }
 
     void lastSessionAfterTheCancellation()
