@@ -342,6 +342,27 @@ void ResultWindow::reportFailure(const QString& title, const QString& text)
     QMessageBox::critical(this, title, text, QMessageBox::Ok);
 }
 
+void ResultWindow::notify(const QString& text)
+{
+    saveNotice->setText(text);
+    saveNotice->show();
+}
+
+void ResultWindow::saveXmlDocument(const QString& title, const QString& fileName, const QByteArray& document,
+                                   const QString& what)
+{
+    const QString name = askFileName(title, fileName, QStringLiteral("Documentos XML (*.xml)"));
+    if (name.isEmpty())
+        return;
+    QString error;
+    if (!ResultFiles::write(name, document, &error)) {
+        reportFailure(title, error);
+        return;
+    }
+    rememberFolder(name);
+    notify(QStringLiteral("%1 salvo em %2").arg(what, QDir::toNativeSeparators(name)));
+}
+
 void ResultWindow::on_printButton_clicked()
 {
     if (!parsed || !parsed->ok || !extract)
@@ -376,8 +397,7 @@ void ResultWindow::on_savePdfButton_clicked()
         return;
     }
     rememberFolder(name);
-    saveNotice->setText(QStringLiteral("PDF salvo em %1").arg(QDir::toNativeSeparators(name)));
-    saveNotice->show();
+    notify(QStringLiteral("PDF salvo em %1").arg(QDir::toNativeSeparators(name)));
 }
 
 void ResultWindow::on_saveCancellationButton_clicked()
@@ -390,18 +410,8 @@ void ResultWindow::on_saveCancellationButton_clicked()
         reportFailure(title, QStringLiteral("Não dá para escrever o cancelamento desta venda: %1").arg(request.error));
         return;
     }
-    const QString name = askFileName(title, satresults::cancellationFileName(parsed->receipt),
-                                     QStringLiteral("Documentos XML (*.xml)"));
-    if (name.isEmpty())
-        return;
-    QString error;
-    if (!ResultFiles::write(name, request.document, &error)) {
-        reportFailure(title, error);
-        return;
-    }
-    rememberFolder(name);
-    saveNotice->setText(QStringLiteral("Cancelamento salvo em %1").arg(QDir::toNativeSeparators(name)));
-    saveNotice->show();
+    saveXmlDocument(title, satresults::cancellationFileName(parsed->receipt), request.document,
+                    QStringLiteral("Cancelamento"));
 }
 
 void ResultWindow::on_copyKeyButton_clicked()
@@ -410,26 +420,14 @@ void ResultWindow::on_copyKeyButton_clicked()
         return;
     const QString key = satresults::cancellationKey(parsed->receipt);
     QGuiApplication::clipboard()->setText(key);
-    saveNotice->setText(QStringLiteral("Chave copiada: %1").arg(key));
-    saveNotice->show();
+    notify(QStringLiteral("Chave copiada: %1").arg(key));
 }
 
 void ResultWindow::on_saveXmlButton_clicked()
 {
     if (!current || current->document.isEmpty())
         return;
-    const QString title = QStringLiteral("Salvar XML");
     const QString fileName
         = parsed && parsed->ok ? satresults::receiptFileName(parsed->receipt) : QStringLiteral("documento.xml");
-    const QString name = askFileName(title, fileName, QStringLiteral("Documentos XML (*.xml)"));
-    if (name.isEmpty())
-        return;
-    QString error;
-    if (!ResultFiles::write(name, current->document, &error)) {
-        reportFailure(title, error);
-        return;
-    }
-    rememberFolder(name);
-    saveNotice->setText(QStringLiteral("XML salvo em %1").arg(QDir::toNativeSeparators(name)));
-    saveNotice->show();
+    saveXmlDocument(QStringLiteral("Salvar XML"), fileName, current->document, QStringLiteral("XML"));
 }

@@ -78,6 +78,10 @@ private:
     QString askFileName(const QString& caption, const QString& fileName, const QString& filter);
     void rememberFolder(const QString& savedPath);
     void reportFailure(const QString& title, const QString& message);
+    void notify(const QString& text);
+    // Asks where, writes an XML document there, and says where it went: "<what> salvo em <path>".
+    void saveXmlDocument(const QString& title, const QString& fileName, const QByteArray& document,
+                         const QString& what);
 
     ResultList* results;
     // The result on show and, for a receipt, its parsed document and its extract laid out for the chosen paper.
