@@ -29,10 +29,14 @@ DocumentCheck checkDocument(const QByteArray& document)
     return check;
 }
 
+QString faultPlace(const DocumentFault& fault)
+{
+    return fault.field.isEmpty() ? QStringLiteral("documento") : fault.field;
+}
+
 QString faultLine(const DocumentFault& fault)
 {
-    return QStringLiteral("%1: %2 [rejeição %3]")
-        .arg(fault.field.isEmpty() ? QStringLiteral("documento") : fault.field, fault.rule, fault.code);
+    return QStringLiteral("%1: %2 [rejeição %3]").arg(faultPlace(fault), fault.rule, fault.code);
 }
 
 } // namespace satresults

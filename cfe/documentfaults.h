@@ -25,8 +25,10 @@ struct DocumentCheck {
 
 DocumentCheck checkDocument(const QByteArray& document);
 
-// "infCFe/ide/CNPJ: deve ter 14 digitos [rejeição 1016]", as sat-validar writes it; "documento" names the
-// document as a whole.
+// The fault's field, or "documento" for the document as a whole.
+QString faultPlace(const DocumentFault& fault);
+
+// "infCFe/ide/CNPJ: deve ter 14 digitos [rejeição 1016]", as sat-validar writes it.
 QString faultLine(const DocumentFault& fault);
 
 } // namespace satresults

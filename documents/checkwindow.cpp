@@ -126,7 +126,7 @@ void DocumentCheckWindow::showFaults(const QByteArray& document)
     faults->clear();
     for (const satresults::DocumentFault& fault : check.faults) {
         auto* row = new QTreeWidgetItem(faults);
-        row->setText(0, fault.field.isEmpty() ? QStringLiteral("documento") : fault.field);
+        row->setText(0, satresults::faultPlace(fault));
         row->setText(1, fault.rule);
         row->setText(2, fault.code);
         row->setToolTip(1, fault.rule);

@@ -456,6 +456,7 @@ void TestSaleWindow::updateItemRow(int row)
     const SaleItemDraft& item = items.at(row);
     SaleDraft alone;
     alone.items = {item};
+    const DraftAmounts value = draftAmounts(alone);
     const QString texts[ItemColumns] = {
         QString::number(row + 1),
         item.code,
@@ -463,7 +464,7 @@ void TestSaleWindow::updateItemRow(int row)
         item.quantity,
         item.unit,
         item.unitPrice,
-        draftAmounts(alone).known ? formatMoney(draftAmounts(alone).total) : QString(),
+        value.known ? formatMoney(value.total) : QString(),
         item.icms == kServiceTax ? QStringLiteral("ISSQN") : QStringLiteral("ICMS ") + item.icms,
     };
     for (int column = 0; column < ItemColumns; ++column) {
