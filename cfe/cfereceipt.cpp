@@ -248,6 +248,7 @@ CfeParseResult parseCfeReceipt(const QByteArray& xml)
     }
 
     const Node* ide = inf->child(u"ide");
+    r.stateCode = textAt(ide, {"cUF"});
     r.number = textAt(ide, {"nCFe"});
     r.serial = textAt(ide, {"nserieSAT"});
     r.date = textAt(ide, {"dEmi"});
@@ -288,6 +289,35 @@ QString receiptFileName(const CfeReceipt& receipt)
 {
     const QLatin1String prefix(receipt.kind == CfeReceipt::Kind::Cancellation ? "CFeCanc" : "CFe");
     return prefix + receipt.key + QLatin1String(".xml");
+}
+
+QString receiptState(const CfeReceipt& receipt)
+{
+    const QString fromKey = isAccessKey(receipt.key) ? receipt.key.left(2) : QString();
+    const QString fromIde = receipt.stateCode.trimmed();
+    if (fromKey.isEmpty() || fromIde.isEmpty())
+        return fromKey.isEmpty() ? fromIde : fromKey;
+    return fromKey == fromIde ? fromKey : QString();
+}
+
+std::optional<SaleCancellation> saleCancellation(const CfeReceipt& sale, const CfeReceipt& cancellation, QString* why)
+{
+    QString reason;
+    if (sale.kind != CfeReceipt::Kind::Sale)
+        reason = QStringLiteral("o CF-e %1 é um cancelamento, não uma venda.").arg(sale.key);
+    else if (cancellation.kind != CfeReceipt::Kind::Cancellation)
+        reason = QStringLiteral("o CF-e %1 é uma venda, não um cancelamento.").arg(cancellation.key);
+    else if (cancellation.cancelledKey.isEmpty())
+        reason = QStringLiteral("o cancelamento %1 não diz de que venda é (falta chCanc).").arg(cancellation.key);
+    else if (cancellation.cancelledKey != sale.key)
+        reason = QStringLiteral("o cancelamento %1 é da venda %2, não da venda %3.")
+                     .arg(cancellation.key, cancellation.cancelledKey.left(60), sale.key);
+    if (!reason.isEmpty()) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    }
+    return SaleCancellation {cancellation.key, cancellation.date, cancellation.time};
 }
 
 } // namespace satresults

@@ -10,6 +10,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace satresults {
 
 struct CfeAddress {
@@ -47,6 +49,7 @@ struct CfeReceipt {
     Kind kind = Kind::Sale;
     bool testEnvironment = false; // ide/tpAmb == 2: never a fiscal receipt
     QString key; // 44 digits, infCFe/@Id without "CFe"
+    QString stateCode; // ide/cUF
     QString number; // ide/nCFe
     QString serial; // ide/nserieSAT
     QString date; // ide/dEmi, AAAAMMDD
@@ -104,5 +107,22 @@ QString qrCodeText(const CfeReceipt& receipt);
 
 // The default file name to save the document under: CFe<key>.xml or CFeCanc<key>.xml.
 QString receiptFileName(const CfeReceipt& receipt);
+
+// The state (cUF) that issued the receipt, where its key's first two digits and ide/cUF agree (either alone when
+// the other is missing); empty when they disagree or neither is there.
+QString receiptState(const CfeReceipt& receipt);
+
+// What is known of a sale's cancellation: the cancellation CF-e's own key and its emission date and time
+// (AAAAMMDD, hhmmss). From the cancellation's receipt (saleCancellation) or from wherever else it is kept.
+struct SaleCancellation {
+    QString key;
+    QString date;
+    QString time;
+};
+
+// The cancellation of sale that cancellation is, when it is a cancellation CF-e whose chCanc is the sale's key;
+// otherwise nothing, and *why says, in Portuguese, what does not fit.
+std::optional<SaleCancellation> saleCancellation(const CfeReceipt& sale, const CfeReceipt& cancellation,
+                                                 QString* why = nullptr);
 
 } // namespace satresults

@@ -2,20 +2,17 @@
 
 #include "barcode.h"
 #include "cfeformat.h"
+#include "extractbatch.h"
 
-#include <QFileDevice>
-#include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QPageLayout>
-#include <QPageSize>
+#include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
+#include <QPainterPath>
 #include <QPen>
-#include <QPrinter>
-#include <QSaveFile>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -42,8 +39,6 @@ namespace {
     constexpr double kRotatedModuleMm = 0.25;
     constexpr int kCode128QuietModules = 10;
     constexpr int kQrQuietModules = 4;
-    // PDF viewers refuse pages taller than 200 inches; a longer extract is cut into pages.
-    constexpr double kMaxPdfPageMm = 5000.0;
 
     struct Geometry {
         int columns;
@@ -180,6 +175,8 @@ struct Extract::Layout {
 
     int paperWidthMm = kPaperWidth80;
     Geometry geometry {48, 4.0};
+    QString key;
+    std::optional<SaleCancellation> cancelled;
     double lineHeight = 0;
     double ascent = 0;
     QList<Block> blocks;
@@ -288,7 +285,7 @@ struct Extract::Layout {
         gap(1);
     }
 
-    void qrCode(const QString& content)
+    void qrCode(const QString& content, const QString& note)
     {
         BarcodeSymbol symbol = encodeQrCode(content);
         if (!symbol.valid) {
@@ -305,10 +302,21 @@ struct Extract::Layout {
         gap(1);
         add(b, b.moduleUnits * (symbol.height + 2 * kQrQuietModules));
         gap(1);
-        // The consumer is told, under the code, how to read it.
-        text(QStringLiteral("Consulte o QR Code pelo aplicativo \"De olho na nota\", disponível na AppStore (Apple) e "
-                            "PlayStore (Android)"),
-             Align::Center);
+        // The consumer is told, under the code, how to read it, in the words of the receipt's own state.
+        if (!note.isEmpty())
+            text(note, Align::Center);
+    }
+
+    // The key in groups of four: two even lines (6 and 5 groups) read better than ten groups and a straggler.
+    void keyGroups(const QString& key)
+    {
+        const QStringList groups = formatKey(key).split(u' ');
+        if (groups.size() == 11 && formatKey(key).size() > columns()) {
+            pieces(groups.mid(0, 6), Align::Center);
+            pieces(groups.mid(6), Align::Center);
+        } else {
+            pieces(groups, Align::Center);
+        }
     }
 };
 
@@ -324,11 +332,29 @@ namespace {
         l.text(QStringLiteral("DOCUMENTO SEM VALOR FISCAL"), Align::Center, true);
     }
 
+    const QString kCancelledMark = QStringLiteral("*** CANCELADO ***");
+
+    // At the head, the cancellation that voids the sale: its time and its key, to look it up by.
+    void addCancellation(Layout& l)
+    {
+        if (!l.cancelled)
+            return;
+        l.text(kCancelledMark, Align::Center, true);
+        const QString when = formatDateTime(l.cancelled->date, l.cancelled->time);
+        l.text(when.isEmpty() ? QStringLiteral("Venda cancelada pelo CF-e-SAT de cancelamento")
+                              : QStringLiteral("Venda cancelada em %1 pelo CF-e-SAT de cancelamento").arg(when),
+               Align::Center);
+        if (!l.cancelled->key.isEmpty())
+            l.keyGroups(l.cancelled->key);
+        l.separator();
+    }
+
     void addHeader(Layout& l, const CfeReceipt& r, const QString& title)
     {
         addTestMark(l, r);
         if (r.testEnvironment)
             l.separator();
+        addCancellation(l);
         l.text(r.issuerDisplayName(), Align::Center, true);
         if (!r.tradeName.isEmpty() && !r.name.isEmpty() && r.name != r.tradeName)
             l.text(r.name, Align::Center);
@@ -437,27 +463,19 @@ namespace {
 
     // SAT number, date and time, the key in groups and its barcode; the QR code only where its signature is known.
     void addIdentification(Layout& l, const QString& serial, const QString& date, const QString& time,
-                           const QString& key, const QString& qrText)
+                           const QString& key, const QString& qrText, const QString& qrNote)
     {
         if (!serial.isEmpty())
             l.text(QStringLiteral("SAT No. %1").arg(formatSerial(serial)), Align::Center, true);
         const QString when = formatDateTime(date, time);
         if (!when.isEmpty())
             l.text(when, Align::Center);
-        if (!key.isEmpty()) {
-            const QStringList groups = formatKey(key).split(u' ');
-            // Two even lines (6 and 5 groups) read better than ten groups and a straggler.
-            if (groups.size() == 11 && formatKey(key).size() > l.columns()) {
-                l.pieces(groups.mid(0, 6), Align::Center);
-                l.pieces(groups.mid(6), Align::Center);
-            } else {
-                l.pieces(groups, Align::Center);
-            }
-        }
+        if (!key.isEmpty())
+            l.keyGroups(key);
         if (isAccessKey(key))
             l.code128(key);
         if (!qrText.isEmpty())
-            l.qrCode(qrText);
+            l.qrCode(qrText, qrNote);
     }
 
     void buildSale(Layout& l, const CfeReceipt& r)
@@ -468,7 +486,10 @@ namespace {
         addTotals(l, r);
         addNotes(l, r);
         addTestMark(l, r);
-        addIdentification(l, r.serial, r.date, r.time, r.key, qrCodeText(r));
+        // Again beside the footer, so that no torn-off part of the paper passes for a valid sale.
+        if (l.cancelled)
+            l.text(kCancelledMark, Align::Center, true);
+        addIdentification(l, r.serial, r.date, r.time, r.key, qrCodeText(r), qrCodeConsultationNote(r));
     }
 
     void buildCancellation(Layout& l, const CfeReceipt& r)
@@ -480,12 +501,12 @@ namespace {
             l.pair(QStringLiteral("TOTAL R$"), formatMoney(r.total), true);
         // The cancelled sale's serial is part of its key; its QR code needs a signature only the sale carries.
         const QString saleSerial = isAccessKey(r.cancelledKey) ? r.cancelledKey.mid(22, 9) : QString();
-        addIdentification(l, saleSerial, r.cancelledDate, r.cancelledTime, r.cancelledKey, QString());
+        addIdentification(l, saleSerial, r.cancelledDate, r.cancelledTime, r.cancelledKey, QString(), QString());
         l.separator();
         l.text(QStringLiteral("DADOS DO CUPOM FISCAL ELETRÔNICO DE CANCELAMENTO"), Align::Center, true);
         addNotes(l, r);
         addTestMark(l, r);
-        addIdentification(l, r.serial, r.date, r.time, r.key, qrCodeText(r));
+        addIdentification(l, r.serial, r.date, r.time, r.key, qrCodeText(r), qrCodeConsultationNote(r));
     }
 
     // Bars land on whole device pixels when painting into an image, so a raster view has no grey, blurred edges.
@@ -574,28 +595,6 @@ namespace {
         }
     }
 
-    QString fileErrorText(const QFileDevice& file)
-    {
-        switch (file.error()) {
-        case QFileDevice::PermissionsError:
-            return QStringLiteral("permissão negada");
-        case QFileDevice::ResourceError:
-            return QStringLiteral("falta de espaço ou de recursos do sistema");
-        case QFileDevice::WriteError:
-            return QStringLiteral("falha ao gravar");
-        case QFileDevice::OpenError:
-            return QStringLiteral("o arquivo ou a pasta não pode ser aberto");
-        default:
-            return QStringLiteral("erro de arquivo (%1)").arg(int(file.error()));
-        }
-    }
-
-    void setError(QString* error, const QString& text)
-    {
-        if (error)
-            *error = text;
-    }
-
     // Pages end at block boundaries; only a block taller than a page (none is) would be split.
     QList<QPair<double, double>> pageRanges(const Layout& l, double maxPageUnits)
     {
@@ -611,6 +610,54 @@ namespace {
         return pages;
     }
 
+    // "CANCELADO" drawn large and slanted across a cancelled sale, in outline so that the lines under it still
+    // read; kept off the barcodes, which must still scan.
+    void paintStamps(QPainter* painter, const Layout& l)
+    {
+        constexpr double kSlantDegrees = 30.0;
+        constexpr double kStampEveryMm = 120.0;
+        const QString word = QStringLiteral("CANCELADO");
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setBold(true);
+        font.setPixelSize(1000);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        const QFontMetricsF probe(font);
+        const double angle = qDegreesToRadians(kSlantDegrees);
+        const double across = probe.horizontalAdvance(word) * std::cos(angle) + probe.height() * std::sin(angle);
+        if (across <= 0)
+            return;
+        font.setPixelSize(std::max(1, int(1000.0 * l.printableUnits() / across)));
+        const QFontMetricsF metrics(font);
+        QPainterPath stamp;
+        stamp.addText(-metrics.horizontalAdvance(word) / 2, (metrics.ascent() - metrics.descent()) / 2, font, word);
+
+        // The stamps go over the body, above the first symbol: the header, the items and the totals.
+        QPainterPath open;
+        open.addRect(QRectF(0, 0, l.widthUnits(), l.height));
+        double body = l.height;
+        for (const Layout::Block& b : l.blocks)
+            if (b.type == Layout::Block::Type::Code128 || b.type == Layout::Block::Type::QrCode) {
+                body = std::min(body, b.top);
+                QPainterPath symbol;
+                symbol.addRect(QRectF(0, b.top, l.widthUnits(), b.height));
+                open = open.subtracted(symbol);
+            }
+        painter->save();
+        painter->setClipPath(open, Qt::IntersectClip);
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setPen(QPen(Qt::black, 0.3 * kUnitsPerMm));
+        painter->setBrush(Qt::NoBrush);
+        const int count = std::max(1, int(body / (kStampEveryMm * kUnitsPerMm)));
+        for (int i = 0; i < count; ++i) {
+            painter->save();
+            painter->translate(l.widthUnits() / 2, (i + 0.5) * body / count);
+            painter->rotate(-kSlantDegrees);
+            painter->drawPath(stamp);
+            painter->restore();
+        }
+        painter->restore();
+    }
+
     void paintRange(QPainter* painter, const Layout& l, double from, double to)
     {
         const double dpiX = painter->device() ? painter->device()->logicalDpiX() : 96;
@@ -623,15 +670,24 @@ namespace {
         for (const Layout::Block& b : l.blocks)
             if (b.top >= from && b.top < to)
                 paintBlock(painter, l, b, regular, bold);
+        if (l.cancelled) {
+            // Only this page's part of the stamps: the next page has the rest.
+            painter->setClipRect(QRectF(0, from, l.widthUnits(), to - from), Qt::IntersectClip);
+            paintStamps(painter, l);
+        }
         painter->restore();
     }
 
 } // namespace
 
-Extract::Extract(const CfeReceipt& receipt, int paperWidthMm)
+Extract::Extract(const CfeReceipt& receipt, int paperWidthMm, const std::optional<SaleCancellation>& cancelled)
     : layout_(std::make_unique<Layout>())
 {
     Layout& l = *layout_;
+    l.key = receipt.key;
+    // Only a sale is voided by a cancellation; a cancellation's own extract already says what it is.
+    if (receipt.kind == CfeReceipt::Kind::Sale)
+        l.cancelled = cancelled;
     l.paperWidthMm = isSupportedPaperWidth(paperWidthMm) ? paperWidthMm : kPaperWidth80;
     l.geometry = geometryFor(l.paperWidthMm);
     const QFontMetricsF metrics(extractFont(false));
@@ -657,6 +713,16 @@ QSizeF Extract::sizeMm() const
     return QSizeF(layout_->paperWidthMm, layout_->height / kUnitsPerMm);
 }
 
+QString Extract::key() const
+{
+    return layout_->key;
+}
+
+bool Extract::markedCancelled() const
+{
+    return layout_->cancelled.has_value();
+}
+
 QStringList Extract::textLines() const
 {
     QStringList lines;
@@ -670,6 +736,32 @@ void Extract::paint(QPainter* painter) const
 {
     if (painter && painter->isActive())
         paintRange(painter, *layout_, 0, layout_->height);
+}
+
+QList<QPair<double, double>> Extract::pageSpansMm(double maxPageMm) const
+{
+    QList<QPair<double, double>> spans;
+    for (const auto& range : pageRanges(*layout_, maxPageMm * kUnitsPerMm))
+        spans.append({range.first / kUnitsPerMm, range.second / kUnitsPerMm});
+    return spans;
+}
+
+void Extract::paintSpan(QPainter* painter, double fromMm, double toMm) const
+{
+    if (painter && painter->isActive())
+        paintRange(painter, *layout_, fromMm * kUnitsPerMm, toMm * kUnitsPerMm);
+}
+
+QString qrCodeConsultationNote(const CfeReceipt& receipt)
+{
+    // Each state's sentence as its own tax authority's documents give it. Ceará's (23) give none that could be read,
+    // so its receipts, like any other state's, get no sentence rather than São Paulo's.
+    static const QHash<QString, QString> notes {
+        {QStringLiteral("35"),
+         QStringLiteral("Consulte o QR Code pelo aplicativo \"De olho na nota\", disponível na AppStore (Apple) e "
+                        "PlayStore (Android)")},
+    };
+    return notes.value(receiptState(receipt));
 }
 
 QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm, int dpi)
@@ -699,83 +791,27 @@ QImage renderExtract(const Extract& extract, int dpi)
 
 bool writeExtractPdf(const CfeReceipt& receipt, int paperWidthMm, const QString& path, QString* error)
 {
-    if (QFileInfo(path).isDir()) {
-        setError(error, QStringLiteral("Não foi possível gravar em %1: é uma pasta, não um arquivo.").arg(path));
+    return writeExtractPdf(Extract(receipt, paperWidthMm), path, error);
+}
+
+bool writeExtractPdf(const Extract& extract, const QString& path, QString* error)
+{
+    ExtractPdfWriter pdf(path, QStringLiteral("Extrato do CF-e-SAT %1").arg(extract.key()));
+    if (!pdf.open(error))
         return false;
-    }
-    const Extract extract(receipt, paperWidthMm);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, QStringLiteral("Não foi possível criar o arquivo %1: %2.").arg(path, fileErrorText(file)));
-        return false;
-    }
-    const auto pages = pageRanges(*extract.layout_, kMaxPdfPageMm * kUnitsPerMm);
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(600);
-        writer.setCreator(QStringLiteral("sat-comandos"));
-        writer.setTitle(QStringLiteral("Extrato do CF-e-SAT %1").arg(receipt.key));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-        auto pageSize = [&](const QPair<double, double>& range) {
-            return QPageSize(QSizeF(extract.paperWidthMm(), (range.second - range.first) / kUnitsPerMm),
-                             QPageSize::Millimeter, QStringLiteral("Extrato"), QPageSize::ExactMatch);
-        };
-        writer.setPageSize(pageSize(pages.first()));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            setError(error, QStringLiteral("Não foi possível gerar o PDF em %1.").arg(path));
-            return false;
-        }
-        for (qsizetype i = 0; i < pages.size(); ++i) {
-            if (i > 0) {
-                writer.setPageSize(pageSize(pages.at(i)));
-                writer.newPage();
-            }
-            paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
-        }
-        painter.end();
-    }
-    if (!file.commit()) {
-        setError(error, QStringLiteral("Não foi possível gravar o arquivo %1: %2.").arg(path, fileErrorText(file)));
-        return false;
-    }
-    return true;
+    pdf.add(extract);
+    return pdf.commit(error);
 }
 
 bool printExtract(const CfeReceipt& receipt, int paperWidthMm, QPrinter* printer, QString* error)
 {
-    if (!printer) {
-        setError(error, QStringLiteral("Nenhuma impressora foi escolhida."));
-        return false;
-    }
-    const Extract extract(receipt, paperWidthMm);
-    // A roll printer takes a page as long as the extract; the printer's own margins are left out so that the
-    // layout's margins are the only ones. A printer that refuses the size, or a PDF printer given a longer
-    // extract than a PDF page holds, gets it over several pages cut between lines, nothing lost.
-    printer->setFullPage(true);
-    const QSizeF wanted(extract.paperWidthMm(), std::min(extract.sizeMm().height(), kMaxPdfPageMm));
-    printer->setPageSize(QPageSize(wanted, QPageSize::Millimeter, QStringLiteral("Extrato"), QPageSize::ExactMatch));
-    printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    const double pageMm = printer->pageLayout().fullRect(QPageLayout::Millimeter).height();
-    const auto pages = pageRanges(*extract.layout_, (pageMm > 10 ? pageMm : wanted.height()) * kUnitsPerMm);
-    QPainter painter;
-    if (!painter.begin(printer)) {
-        setError(error, QStringLiteral("Não foi possível iniciar a impressão em \"%1\".").arg(printer->printerName()));
-        return false;
-    }
-    bool allPages = true;
-    for (qsizetype i = 0; i < pages.size() && allPages; ++i) {
-        // A page the printer would not start is part of the extract lost: the print failed.
-        allPages = i == 0 || printer->newPage();
-        if (allPages)
-            paintRange(&painter, *extract.layout_, pages.at(i).first, pages.at(i).second);
-    }
-    if (!painter.end() || !allPages || printer->printerState() == QPrinter::Error) {
-        setError(error, QStringLiteral("A impressão em \"%1\" falhou.").arg(printer->printerName()));
-        return false;
-    }
-    return true;
+    return printExtract(Extract(receipt, paperWidthMm), printer, error);
+}
+
+bool printExtract(const Extract& extract, QPrinter* printer, QString* error)
+{
+    ExtractPrintJob job(printer);
+    return job.add(extract, error) && job.finish(error);
 }
 
 } // namespace satresults

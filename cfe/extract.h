@@ -12,11 +12,13 @@
 
 #include <QImage>
 #include <QList>
+#include <QPair>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QPrinter;
@@ -34,27 +36,39 @@ inline bool isSupportedPaperWidth(int widthMm)
 
 class Extract {
 public:
-    // An unsupported width falls back to 80 mm.
-    explicit Extract(const CfeReceipt& receipt, int paperWidthMm = kPaperWidth80);
+    // An unsupported width falls back to 80 mm. A sale known to be cancelled (from its cancellation's receipt, or
+    // from wherever the cancellation is kept) carries "CANCELADO" across it, with the cancellation's key and time.
+    explicit Extract(const CfeReceipt& receipt, int paperWidthMm = kPaperWidth80,
+                     const std::optional<SaleCancellation>& cancelled = std::nullopt);
     ~Extract();
     Extract(const Extract&) = delete;
     Extract& operator=(const Extract&) = delete;
 
     int paperWidthMm() const;
     QSizeF sizeMm() const;
+    QString key() const; // the receipt's own
+    bool markedCancelled() const;
 
     // The lines of text in order, as painted (for tests and for copying as text).
     QStringList textLines() const;
 
     void paint(QPainter* painter) const;
 
+    // The spans, in millimetres from the top, of the pages the extract needs where a page holds at most
+    // maxPageMm; cut between blocks, so no line or symbol is split.
+    QList<QPair<double, double>> pageSpansMm(double maxPageMm) const;
+    // Paints the span from fromMm to toMm with its top at the painter's origin.
+    void paintSpan(QPainter* painter, double fromMm, double toMm) const;
+
     struct Layout;
 
 private:
-    friend bool writeExtractPdf(const CfeReceipt&, int, const QString&, QString*);
-    friend bool printExtract(const CfeReceipt&, int, QPrinter*, QString*);
     std::unique_ptr<Layout> layout_;
 };
+
+// The sentence printed under the QR code telling the consumer how to read it, as the issuing state's tax authority
+// gives it; empty for a state whose documents give none, so that no state's app is printed on another's receipt.
+QString qrCodeConsultationNote(const CfeReceipt& receipt);
 
 // The extract as an image at dpi dots per inch, white background (for the on-screen view).
 QImage renderExtract(const CfeReceipt& receipt, int paperWidthMm = kPaperWidth80, int dpi = 200);
@@ -63,10 +77,12 @@ QImage renderExtract(const Extract& extract, int dpi = 200);
 
 // One page as wide as the paper and as tall as the extract, written atomically; *error in Portuguese on failure.
 bool writeExtractPdf(const CfeReceipt& receipt, int paperWidthMm, const QString& path, QString* error);
+bool writeExtractPdf(const Extract& extract, const QString& path, QString* error);
 
 // Prints on a printer the caller set up (e.g. through QPrintDialog): sets a custom page size of the paper's width
 // and the extract's height, no margins; where the printer's page is shorter, the extract goes on over more pages.
 // *error in Portuguese on failure.
 bool printExtract(const CfeReceipt& receipt, int paperWidthMm, QPrinter* printer, QString* error);
+bool printExtract(const Extract& extract, QPrinter* printer, QString* error);
 
 } // namespace satresults

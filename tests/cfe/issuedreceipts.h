@@ -16,12 +16,13 @@ public:
         QStringList fields; // the answer's fields
     };
 
-    IssuedReceipts()
+    // A device activated in the state uf (cUF): its receipts carry it in ide/cUF and their keys.
+    explicit IssuedReceipts(int uf = 35)
     {
         qputenv("SAT_EMULADOR_AGORA", "20240315103000");
         qputenv("SAT_EMULADOR_ESTADO", QFile::encodeName(m_dir.filePath(QStringLiteral("estado.txt"))));
         qunsetenv("SAT_EMULADOR_FALHA");
-        m_ready = fields(AtivarSAT(++m_session, 1, kCode, "44555666000181", 35)).value(1) == u"04000"
+        m_ready = fields(AtivarSAT(++m_session, 1, kCode, "44555666000181", uf)).value(1) == u"04000"
             && fields(AssociarAssinatura(++m_session, kCode, "1122233300018144555666000181",
                                          QByteArray(344, '0').constData()))
                     .value(1)

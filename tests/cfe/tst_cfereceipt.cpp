@@ -29,6 +29,7 @@ private slots:
     void emulatorSale();
     void emulatorSaleWithDiscountsAndPayments();
     void emulatorCancellation();
+    void cancellationPairsWithItsSale();
     void emulatorEndToEndTest();
     void fullLayout();
     void missingOptionalGroups();
@@ -122,6 +123,39 @@ void TestCfeReceipt::emulatorCancellation()
     QCOMPARE(r.consumerId, QStringLiteral("12345678909"));
     QCOMPARE(r.qrCodeSignature, cancellation.fields.value(11));
     QCOMPARE(receiptFileName(r), QStringLiteral("CFeCanc") + r.key + QStringLiteral(".xml"));
+}
+
+// A cancellation is paired with its own sale only, by chCanc; what it carries of itself marks the sale.
+void TestCfeReceipt::cancellationPairsWithItsSale()
+{
+    IssuedReceipts device;
+    QVERIFY(device.ready());
+    const CfeReceipt other = parseCfeReceipt(device.sell(example("venda.xml")).xml).receipt;
+    const CfeReceipt sale = parseCfeReceipt(device.sell(example("venda-dois-itens.xml")).xml).receipt;
+    const IssuedReceipts::Issued issued = device.cancelLast();
+    const CfeReceipt cancellation = parseCfeReceipt(issued.xml).receipt;
+    QVERIFY(isAccessKey(other.key) && isAccessKey(sale.key) && isAccessKey(cancellation.key));
+
+    const std::optional<SaleCancellation> found = saleCancellation(sale, cancellation);
+    QVERIFY(found);
+    QCOMPARE(QStringLiteral("CFe") + found->key, issued.fields.value(8));
+    QCOMPARE(found->date + found->time, issued.fields.value(7));
+
+    CfeReceipt withoutChCanc = cancellation;
+    withoutChCanc.cancelledKey.clear();
+    const struct {
+        const CfeReceipt& sale;
+        const CfeReceipt& cancellation;
+        const char* why;
+    } refused[] = {{other, cancellation, "não da venda"},
+                   {cancellation, cancellation, "é um cancelamento, não uma venda"},
+                   {sale, other, "é uma venda, não um cancelamento"},
+                   {sale, withoutChCanc, "falta chCanc"}};
+    for (const auto& row : refused) {
+        QString why;
+        QVERIFY(!saleCancellation(row.sale, row.cancellation, &why));
+        QVERIFY2(why.contains(QString::fromUtf8(row.why)), qPrintable(why));
+    }
 }
 
 void TestCfeReceipt::emulatorEndToEndTest()

@@ -4,6 +4,7 @@
 #include "cfeformat.h"
 #include "cfereceipt.h"
 #include "extract.h"
+#include "extractbatch.h"
 #include "issuedreceipts.h"
 
 #include <QPrinter>
@@ -117,6 +118,44 @@ QString singleSpaced(QString text)
     return text.replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" ")).trimmed();
 }
 
+const QString kCancelledMark = QStringLiteral("*** CANCELADO ***");
+
+// A batch into pdf, through a print job on a PDF printer or through the PDF writer; the source cannot read the
+// entry unreadable.
+BatchOutcome runBatch(bool printed, const QList<ExtractEntry>& entries, int width, const QString& pdf,
+                      const BatchControl& control, QString* error, qsizetype unreadable = -1)
+{
+    const ExtractSource source = [&](qsizetype index, ExtractEntry* entry, QString* why) {
+        if (index == unreadable) {
+            *why = QStringLiteral("registro ilegível");
+            return false;
+        }
+        *entry = entries.at(index);
+        return true;
+    };
+    if (!printed)
+        return writeExtractsPdf(entries.size(), source, width, pdf, control, error);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    return printExtracts(entries.size(), source, width, &printer, control, error);
+}
+
+// A data row's tag as a file name.
+QString fileNameOf(const char* tag)
+{
+    return QString::fromUtf8(tag).replace(QRegularExpression(QStringLiteral("[^\\w-]+")), QStringLiteral("_"));
+}
+
+// The text layer of a PDF, or of one of its pages.
+QString pdfText(const QString& pdf, int page = 0)
+{
+    QStringList arguments {QStringLiteral("-layout")};
+    if (page > 0)
+        arguments << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+    return run(QStringLiteral("pdftotext"), arguments << pdf << QStringLiteral("-")).out;
+}
+
 } // namespace
 
 class TestExtract : public QObject {
@@ -133,6 +172,12 @@ private slots:
     void longExtractSpreadsOverPages();
     void pdfCarriesTheQrCodeNote_data();
     void pdfCarriesTheQrCodeNote();
+    void qrCodeNoteFollowsTheState_data();
+    void qrCodeNoteFollowsTheState();
+    void batchHasAPagePerReceipt_data();
+    void batchHasAPagePerReceipt();
+    void interruptedBatchLeavesNothing_data();
+    void interruptedBatchLeavesNothing();
 
     void code128InSubsetC();
     void linesFitThePaper_data();
@@ -153,6 +198,9 @@ private slots:
 private:
     bool toolsPresent() const;
     CfeReceipt receipt(const QString& name) const;
+    // The two-item sale with the cancellation the device issued for it.
+    std::optional<SaleCancellation> saleCancelled() const;
+    QList<ExtractEntry> batch() const;
 
     QTemporaryDir m_dir;
     QHash<QString, QByteArray> m_receipts;
@@ -174,6 +222,21 @@ CfeReceipt TestExtract::receipt(const QString& name) const
     return parsed.receipt;
 }
 
+std::optional<SaleCancellation> TestExtract::saleCancelled() const
+{
+    return saleCancellation(receipt(QStringLiteral("two items")), receipt(QStringLiteral("cancellation")));
+}
+
+// Receipts of each kind, the cancelled sale second.
+QList<ExtractEntry> TestExtract::batch() const
+{
+    QList<ExtractEntry> entries;
+    for (const char* name : {"one item", "two items", "cancellation", "end-to-end", "full layout"})
+        entries.append({receipt(QLatin1String(name)), std::nullopt});
+    entries[1].cancelled = saleCancelled();
+    return entries;
+}
+
 void TestExtract::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -185,6 +248,11 @@ void TestExtract::initTestCase()
     m_receipts[QStringLiteral("end-to-end")] = device.endToEnd(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).xml;
     m_receipts[QStringLiteral("full layout")] = fixture("cfe-completo.xml");
     m_receipts[QStringLiteral("minimal")] = fixture("cfe-minimo.xml");
+    for (const auto& [state, name] : {std::pair {23, "sale of Ceará"}, std::pair {33, "sale of Rio de Janeiro"}}) {
+        IssuedReceipts elsewhere(state);
+        QVERIFY(elsewhere.ready());
+        m_receipts[QString::fromUtf8(name)] = elsewhere.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).xml;
+    }
     for (auto it = m_receipts.cbegin(); it != m_receipts.cend(); ++it)
         QVERIFY2(parseCfeReceipt(it.value()).ok, qPrintable(it.key()));
 }
@@ -193,22 +261,32 @@ void TestExtract::pdfReadsBack_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("width");
-    for (const char* name : {"one item", "two items", "cancellation", "end-to-end", "full layout", "minimal"})
+    QTest::addColumn<bool>("cancelled"); // given its cancellation
+    for (const char* name :
+         {"one item", "two items", "cancellation", "end-to-end", "full layout", "minimal", "sale of Ceará"})
         for (int width : {80, 58})
-            QTest::addRow("%s, %d mm", name, width) << QString::fromLatin1(name) << width;
+            QTest::addRow("%s, %d mm", name, width) << QString::fromUtf8(name) << width << false;
+    for (int width : {80, 58})
+        QTest::addRow("two items cancelled, %d mm", width) << QStringLiteral("two items") << width << true;
 }
 
-// The Code 128 reads the key, the QR code reads exactly its text, and the text layer has what a reader looks for.
+// The Code 128 reads the key, the QR code reads exactly its text, and the text layer has what a reader looks for; a
+// cancelled sale says so at its head and its foot, with the cancellation's key and time, and still scans.
 void TestExtract::pdfReadsBack()
 {
     if (!toolsPresent())
         QSKIP("zbarimg, pdftoppm, pdftotext or pdfinfo missing (packages zbar-tools and poppler-utils)");
     QFETCH(QString, name);
     QFETCH(int, width);
+    QFETCH(bool, cancelled);
     const CfeReceipt r = receipt(name);
-    const QString base = m_dir.filePath(QStringLiteral("%1-%2").arg(name).arg(width).replace(u' ', u'_'));
+    const std::optional<SaleCancellation> cancellation = cancelled ? saleCancelled() : std::nullopt;
+    QCOMPARE(cancellation.has_value(), cancelled);
+    const Extract extract(r, width, cancellation);
+    const QString base
+        = m_dir.filePath(QStringLiteral("%1-%2-%3").arg(name).arg(width).arg(cancelled).replace(u' ', u'_'));
     QString error;
-    QVERIFY2(writeExtractPdf(r, width, base + QStringLiteral(".pdf"), &error), qPrintable(error));
+    QVERIFY2(writeExtractPdf(extract, base + QStringLiteral(".pdf"), &error), qPrintable(error));
 
     const QStringList decoded = decodeImages(rasterise(base + QStringLiteral(".pdf"), base));
     QStringList keys {r.key};
@@ -227,8 +305,13 @@ void TestExtract::pdfReadsBack()
         QRegularExpression(QStringLiteral("TOTAL R\\$\\s+") + QRegularExpression::escape(formatMoney(r.total)))));
     QVERIFY(text.contains(QStringLiteral("Extrato No. ") + formatExtractNumber(r.number)));
     QCOMPARE(text.contains(QLatin1String("AMBIENTE DE TESTES")), r.testEnvironment);
+    QCOMPARE(text.count(kCancelledMark), cancelled ? 2 : 0);
+    if (cancelled) {
+        QVERIFY2(text.contains(QRegularExpression(keyPattern(cancellation->key))), qPrintable(text));
+        QVERIFY(singleSpaced(text).contains(QStringLiteral("Venda cancelada em ")
+                                            + formatDateTime(cancellation->date, cancellation->time)));
+    }
 
-    const Extract extract(r, width);
     const QList<QSizeF> pages = pageSizes(base + QStringLiteral(".pdf"));
     QCOMPARE(pages.size(), 1);
     QVERIFY(qAbs(pointsToMm(pages.first().width()) - width) < 0.2);
@@ -358,6 +441,145 @@ void TestExtract::pdfCarriesTheQrCodeNote()
     QVERIFY(text.indexOf(kQrCodeNote) > key);
 }
 
+void TestExtract::qrCodeNoteFollowsTheState_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("ideState"); // ide/cUF as the receipt is given; "-" keeps the device's
+    QTest::addColumn<bool>("saoPaulosNote");
+    QTest::newRow("São Paulo, 35") << "one item"
+                                   << "-" << true;
+    QTest::newRow("Ceará, 23: its documents give no sentence") << "sale of Ceará"
+                                                               << "-" << false;
+    QTest::newRow("Rio de Janeiro, 33") << "sale of Rio de Janeiro"
+                                        << "-" << false;
+    QTest::newRow("key of 35, ide/cUF of 23") << "one item"
+                                              << "23" << false;
+    QTest::newRow("key of 23, ide/cUF of 35") << "sale of Ceará"
+                                              << "35" << false;
+    QTest::newRow("key of 35, no ide/cUF") << "one item"
+                                           << "" << true;
+}
+
+// São Paulo's app is named on São Paulo's receipts only, as the key and ide/cUF both say.
+void TestExtract::qrCodeNoteFollowsTheState()
+{
+    if (!toolsPresent())
+        QSKIP("pdftotext missing (package poppler-utils)");
+    QFETCH(QString, name);
+    QFETCH(QString, ideState);
+    QFETCH(bool, saoPaulosNote);
+    CfeReceipt r = receipt(name);
+    QCOMPARE(r.stateCode, r.key.left(2));
+    if (ideState != u"-")
+        r.stateCode = ideState;
+    const QString pdf = m_dir.filePath(QStringLiteral("estado-%1.pdf").arg(fileNameOf(QTest::currentDataTag())));
+    QString error;
+    QVERIFY2(writeExtractPdf(r, 80, pdf, &error), qPrintable(error));
+    const QString text = singleSpaced(pdfText(pdf));
+    QVERIFY2(text.contains(QRegularExpression(keyPattern(r.key).replace(QStringLiteral("\\s+"), QStringLiteral(" ")))),
+             qPrintable(text));
+    QCOMPARE(text.count(kQrCodeNote), saoPaulosNote ? 1 : 0);
+    QCOMPARE(text.contains(QLatin1String("De olho na nota")), saoPaulosNote);
+}
+
+void TestExtract::batchHasAPagePerReceipt_data()
+{
+    QTest::addColumn<bool>("printed"); // through a print job on a PDF printer, else the PDF writer
+    QTest::newRow("one PDF") << false;
+    QTest::newRow("one print job") << true;
+}
+
+// Each receipt on a page of its own, in order, of its own height; the cancelled sale alone marked.
+void TestExtract::batchHasAPagePerReceipt()
+{
+    if (!toolsPresent())
+        QSKIP("pdfinfo or pdftotext missing (package poppler-utils)");
+    QFETCH(bool, printed);
+    const QList<ExtractEntry> entries = batch();
+    const QString pdf = m_dir.filePath(QStringLiteral("lote-%1.pdf").arg(printed));
+    QList<QPair<qsizetype, qsizetype>> steps;
+    BatchControl control;
+    control.progress = [&steps](qsizetype done, qsizetype total) { steps.append({done, total}); };
+    QString error;
+    const BatchOutcome outcome = runBatch(printed, entries, 58, pdf, control, &error);
+    QVERIFY2(outcome == BatchOutcome::Done, qPrintable(error));
+    const qsizetype total = printed ? 2 * entries.size() : entries.size();
+    QCOMPARE(steps.size(), total);
+    for (qsizetype i = 0; i < total; ++i)
+        QCOMPARE(steps.at(i), qMakePair(i + 1, total));
+
+    const QList<QSizeF> pages = pageSizes(pdf);
+    QCOMPARE(pages.size(), entries.size());
+    for (int i = 0; i < entries.size(); ++i) {
+        const Extract expected(entries.at(i).receipt, 58, entries.at(i).cancelled);
+        QVERIFY(qAbs(pointsToMm(pages.at(i).width()) - 58) < 0.5);
+        QVERIFY(qAbs(pointsToMm(pages.at(i).height()) - expected.sizeMm().height()) < 0.5);
+        const QString text = pdfText(pdf, i + 1);
+        QVERIFY2(text.contains(QRegularExpression(keyPattern(entries.at(i).receipt.key))), qPrintable(text));
+        QCOMPARE(text.count(kCancelledMark), entries.at(i).cancelled ? 2 : 0);
+    }
+}
+
+void TestExtract::interruptedBatchLeavesNothing_data()
+{
+    QTest::addColumn<bool>("printed");
+    QTest::addColumn<int>("cancelAfter"); // the progress step after which the user cancels; 0: never
+    QTest::addColumn<int>("unreadable"); // the entry the source cannot read; -1: none
+    QTest::addColumn<int>("count"); // entries given
+    QTest::addColumn<BatchOutcome>("outcome");
+    QTest::addColumn<int>("pages"); // in what is left at the path; 0: nothing new there
+    QTest::newRow("PDF cancelled midway") << false << 2 << -1 << 5 << BatchOutcome::Cancelled << 0;
+    QTest::newRow("PDF cancelled at its last step") << false << 5 << -1 << 5 << BatchOutcome::Cancelled << 0;
+    QTest::newRow("PDF with an unreadable receipt") << false << 0 << 3 << 5 << BatchOutcome::Failed << 0;
+    QTest::newRow("PDF of nothing") << false << 0 << -1 << 0 << BatchOutcome::Failed << 0;
+    QTest::newRow("print cancelled while laid out") << true << 4 << -1 << 5 << BatchOutcome::Cancelled << 0;
+    QTest::newRow("print with an unreadable receipt") << true << 0 << 3 << 5 << BatchOutcome::Failed << 0;
+    // A PDF printer cannot take back a job it has begun: it ends whole, never half.
+    QTest::newRow("print cancelled once begun") << true << 6 << -1 << 5 << BatchOutcome::Done << 5;
+}
+
+void TestExtract::interruptedBatchLeavesNothing()
+{
+    if (!toolsPresent())
+        QSKIP("pdfinfo missing (package poppler-utils)");
+    QFETCH(bool, printed);
+    QFETCH(int, cancelAfter);
+    QFETCH(int, unreadable);
+    QFETCH(int, count);
+    QFETCH(BatchOutcome, outcome);
+    QFETCH(int, pages);
+    const QList<ExtractEntry> entries = batch();
+    std::atomic_bool cancel = false;
+    BatchControl control;
+    control.cancel = &cancel;
+    control.progress = [&](qsizetype done, qsizetype) { cancel = cancel || done == cancelAfter; };
+
+    const QString pdf = m_dir.filePath(QStringLiteral("interrompido-%1.pdf").arg(fileNameOf(QTest::currentDataTag())));
+    QFile previous(pdf);
+    if (!printed) {
+        QVERIFY(previous.open(QIODevice::WriteOnly));
+        previous.write("extrato anterior");
+        previous.close();
+    }
+    QString error;
+    QCOMPARE(runBatch(printed, entries.mid(0, count), 80, pdf, control, &error, unreadable), outcome);
+    if (outcome == BatchOutcome::Failed)
+        QVERIFY2(
+            error.contains(unreadable >= 0 ? QStringLiteral("registro ilegível") : QStringLiteral("Nenhum extrato")),
+            qPrintable(error));
+    if (pages > 0) {
+        QCOMPARE(pageSizes(pdf).size(), pages);
+    } else if (printed) {
+        QVERIFY(!QFile::exists(pdf));
+    } else {
+        QVERIFY(previous.open(QIODevice::ReadOnly));
+        QCOMPARE(previous.readAll(), QByteArray("extrato anterior"));
+    }
+    // No temporary file of the save is left beside it.
+    QCOMPARE(QDir(m_dir.path()).entryList({QFileInfo(pdf).fileName() + u'*'}, QDir::Files).size(),
+             printed && pages == 0 ? 0 : 1);
+}
+
 // Subset C packs two digits per symbol: start, 22 symbols, check and stop make 277 modules; subset B would
 // need 519 and would not fit the paper at a readable module.
 void TestExtract::code128InSubsetC()
@@ -451,6 +673,9 @@ void TestExtract::cancellationContentInOrder()
     }
     // Both keys share their first groups (same device, month and issuer): the last groups tell them apart.
     QVERIFY(indexOf(lines, formatKey(r.cancelledKey).right(14)) < indexOf(lines, formatKey(r.key).right(14)));
+    // A cancellation's own extract says what it is; a cancellation cannot be marked cancelled.
+    QVERIFY(!Extract(r, 80, saleCancelled()).markedCancelled());
+    QCOMPARE(Extract(r, 80, saleCancelled()).textLines(), lines);
 }
 
 void TestExtract::testEnvironmentMarked()
