@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -26,6 +27,24 @@ void chooseOffscreenPlatform()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The receipt in a file, or why not: a message for the script and exit code 1.
+bool readReceipt(const QString& path, satresults::CfeReceipt* receipt)
+{
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly)) {
+        fail(input.exists() ? QStringLiteral("não foi possível ler o arquivo %1.").arg(path)
+                            : QStringLiteral("o arquivo %1 não existe.").arg(path));
+        return false;
+    }
+    const satresults::CfeParseResult parsed = satresults::parseCfeReceipt(input.readAll());
+    if (!parsed.ok) {
+        fail(QStringLiteral("%1: %2").arg(path, parsed.error));
+        return false;
+    }
+    *receipt = parsed.receipt;
+    return true;
 }
 
 // Qt's own notices (no runtime folder, no session bus) are not the tool's messages and would drown them in a
@@ -63,10 +82,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption width(QStringLiteral("largura"),
                                    QStringLiteral("Largura do papel em milímetros: 80 (padrão) ou 58."),
                                    QStringLiteral("mm"), QStringLiteral("80"));
+    const QCommandLineOption cancellation(
+        QStringLiteral("cancelamento"),
+        QStringLiteral("O CF-e de cancelamento da venda: o extrato sai marcado CANCELADO, com a chave e a hora dele."),
+        QStringLiteral("CFeCanc.xml"));
     parser.addOption(output);
     parser.addOption(width);
+    parser.addOption(cancellation);
     parser.addPositionalArgument(QStringLiteral("CFe.xml"), QStringLiteral("O CF-e emitido pelo SAT."));
-    const QString usage = QStringLiteral("uso: sat-extrato CFe.xml -o extrato.pdf [--largura 58|80]");
+    const QString usage
+        = QStringLiteral("uso: sat-extrato CFe.xml -o extrato.pdf [--largura 58|80] [--cancelamento CFeCanc.xml]");
 
     if (!parser.parse(QGuiApplication::arguments())) {
         fail(QStringLiteral("%1\n%2").arg(parser.errorText(), usage));
@@ -89,19 +114,28 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    QFile input(inputs.first());
-    if (!input.open(QIODevice::ReadOnly)) {
-        fail(input.exists() ? QStringLiteral("não foi possível ler o arquivo %1.").arg(input.fileName())
-                            : QStringLiteral("o arquivo %1 não existe.").arg(input.fileName()));
-        return 1;
+    if (parser.isSet(cancellation) && parser.value(cancellation).isEmpty()) {
+        fail(QStringLiteral("informe o arquivo do cancelamento.\n%1").arg(usage));
+        return 2;
     }
-    const satresults::CfeParseResult parsed = satresults::parseCfeReceipt(input.readAll());
-    if (!parsed.ok) {
-        fail(QStringLiteral("%1: %2").arg(input.fileName(), parsed.error));
+
+    satresults::CfeReceipt receipt;
+    if (!readReceipt(inputs.first(), &receipt))
         return 1;
+    std::optional<satresults::SaleCancellation> cancelled;
+    if (parser.isSet(cancellation)) {
+        satresults::CfeReceipt cancelling;
+        if (!readReceipt(parser.value(cancellation), &cancelling))
+            return 1;
+        QString why;
+        cancelled = satresults::saleCancellation(receipt, cancelling, &why);
+        if (!cancelled) {
+            fail(QStringLiteral("%1 não cancela %2: %3").arg(parser.value(cancellation), inputs.first(), why));
+            return 1;
+        }
     }
     QString error;
-    if (!satresults::writeExtractPdf(parsed.receipt, widthMm, parser.value(output), &error)) {
+    if (!satresults::writeExtractPdf(satresults::Extract(receipt, widthMm, cancelled), parser.value(output), &error)) {
         fail(error);
         return 1;
     }

@@ -24,12 +24,15 @@ void TestSatExtrato::initTestCase()
     QVERIFY(m_dir.isValid());
     IssuedReceipts device;
     QVERIFY(device.ready());
-    const QByteArray xml = device.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda-dois-itens.xml")).xml;
-    QVERIFY(!xml.isEmpty());
+    // Another sale, then the receipt and its cancellation.
+    const auto save = [this](const QString& name, const QByteArray& xml) {
+        QFile file(m_dir.filePath(name));
+        return !xml.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(xml) == xml.size();
+    };
+    QVERIFY(save(QStringLiteral("other sale"), device.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).xml));
+    QVERIFY(save(QStringLiteral("CFe.xml"), device.sell(QStringLiteral(SAT_EXAMPLES_DIR "/venda-dois-itens.xml")).xml));
+    QVERIFY(save(QStringLiteral("cancellation"), device.cancelLast().xml));
     m_receipt = m_dir.filePath(QStringLiteral("CFe.xml"));
-    QFile file(m_receipt);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(xml);
     QFile other(m_dir.filePath(QStringLiteral("other")));
     QVERIFY(other.open(QIODevice::WriteOnly));
     other.write("<?xml version=\"1.0\"?><config><tipoInter>ETHE</tipoInter></config>");
@@ -40,27 +43,47 @@ void TestSatExtrato::initTestCase()
 
 void TestSatExtrato::commandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // RECEIPT, SALE DATA, OTHER, TEXT, OUT stand for paths
+    // RECEIPT, CANCELLATION, OTHER SALE, SALE DATA, OTHER, TEXT, OUT stand for paths
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message"); // expected on stderr; empty: stderr must be empty
     QTest::addColumn<bool>("writesPdf");
-    QTest::newRow("80 mm by default") << QStringList {"RECEIPT", "-o", "OUT"} << 0 << "" << true;
-    QTest::newRow("58 mm") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "58"} << 0 << "" << true;
-    QTest::newRow("long option names") << QStringList {"--saida", "OUT", "--largura=80", "RECEIPT"} << 0 << "" << true;
+    QTest::addColumn<int>("cancelledMarks"); // "*** CANCELADO ***" in the PDF's text
+    QTest::newRow("80 mm by default") << QStringList {"RECEIPT", "-o", "OUT"} << 0 << "" << true << 0;
+    QTest::newRow("58 mm") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "58"} << 0 << "" << true << 0;
+    QTest::newRow("long option names") << QStringList {"--saida", "OUT", "--largura=80", "RECEIPT"} << 0 << "" << true
+                                       << 0;
     QTest::newRow("sale data, not issued")
-        << QStringList {"SALE DATA", "-o", "OUT"} << 1 << "ainda não foi emitido" << false;
-    QTest::newRow("another document") << QStringList {"OTHER", "-o", "OUT"} << 1 << "não é um CF-e" << false;
-    QTest::newRow("not XML") << QStringList {"TEXT", "-o", "OUT"} << 1 << "XML" << false;
-    QTest::newRow("missing file") << QStringList {"nao-existe.xml", "-o", "OUT"} << 1 << "não existe" << false;
-    QTest::newRow("width 70") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "70"} << 2 << "largura" << false;
+        << QStringList {"SALE DATA", "-o", "OUT"} << 1 << "ainda não foi emitido" << false << 0;
+    QTest::newRow("another document") << QStringList {"OTHER", "-o", "OUT"} << 1 << "não é um CF-e" << false << 0;
+    QTest::newRow("not XML") << QStringList {"TEXT", "-o", "OUT"} << 1 << "XML" << false << 0;
+    QTest::newRow("missing file") << QStringList {"nao-existe.xml", "-o", "OUT"} << 1 << "não existe" << false << 0;
+    QTest::newRow("width 70") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "70"} << 2 << "largura" << false
+                              << 0;
     QTest::newRow("width not a number") << QStringList {"RECEIPT", "-o", "OUT", "--largura", "oitenta"} << 2
-                                        << "largura" << false;
-    QTest::newRow("no output") << QStringList {"RECEIPT"} << 2 << "uso:" << false;
-    QTest::newRow("no input") << QStringList {"-o", "OUT"} << 2 << "uso:" << false;
-    QTest::newRow("two inputs") << QStringList {"RECEIPT", "RECEIPT", "-o", "OUT"} << 2 << "único" << false;
-    QTest::newRow("unknown option") << QStringList {"RECEIPT", "-o", "OUT", "--cor"} << 2 << "uso:" << false;
+                                        << "largura" << false << 0;
+    QTest::newRow("no output") << QStringList {"RECEIPT"} << 2 << "uso:" << false << 0;
+    QTest::newRow("no input") << QStringList {"-o", "OUT"} << 2 << "uso:" << false << 0;
+    QTest::newRow("two inputs") << QStringList {"RECEIPT", "RECEIPT", "-o", "OUT"} << 2 << "único" << false << 0;
+    QTest::newRow("unknown option") << QStringList {"RECEIPT", "-o", "OUT", "--cor"} << 2 << "uso:" << false << 0;
+    QTest::newRow("cancelled sale") << QStringList {"RECEIPT", "-o", "OUT", "--cancelamento", "CANCELLATION"} << 0 << ""
+                                    << true << 2;
+    QTest::newRow("cancellation of another sale")
+        << QStringList {"OTHER SALE", "-o", "OUT", "--cancelamento", "CANCELLATION"} << 1 << "não da venda" << false
+        << 0;
+    QTest::newRow("a sale as the cancellation") << QStringList {"RECEIPT", "-o", "OUT", "--cancelamento", "OTHER SALE"}
+                                                << 1 << "não um cancelamento" << false << 0;
+    QTest::newRow("a cancellation as the sale")
+        << QStringList {"CANCELLATION", "-o", "OUT", "--cancelamento", "CANCELLATION"} << 1 << "não uma venda" << false
+        << 0;
+    QTest::newRow("cancellation not there")
+        << QStringList {"RECEIPT", "-o", "OUT", "--cancelamento", "nao-existe.xml"} << 1 << "não existe" << false << 0;
+    QTest::newRow("cancellation not a CF-e")
+        << QStringList {"RECEIPT", "-o", "OUT", "--cancelamento", "OTHER"} << 1 << "não é um CF-e" << false << 0;
+    QTest::newRow("cancellation named empty")
+        << QStringList {"RECEIPT", "-o", "OUT", "--cancelamento", ""} << 2 << "uso:" << false << 0;
     QTest::newRow("unwritable output") << QStringList {"RECEIPT", "-o", "sem-pasta/extrato.pdf"} << 1
-                                       << "Não foi possível" << false;
+                                       << "Não foi possível" << false << 0;
 }
 
 void TestSatExtrato::commandLine()
@@ -69,11 +92,14 @@ void TestSatExtrato::commandLine()
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     QFETCH(bool, writesPdf);
+    QFETCH(int, cancelledMarks);
     const QString out = m_dir.filePath(QStringLiteral("extrato.pdf"));
     QFile::remove(out);
     for (QString& argument : arguments) {
         if (argument == u"RECEIPT")
             argument = m_receipt;
+        else if (argument == u"CANCELLATION" || argument == u"OTHER SALE")
+            argument = m_dir.filePath(argument.toLower());
         else if (argument == u"SALE DATA")
             argument = QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml");
         else if (argument == u"OTHER" || argument == u"TEXT")
@@ -106,6 +132,13 @@ void TestSatExtrato::commandLine()
         const QByteArray bytes = pdf.readAll();
         QVERIFY(bytes.startsWith("%PDF-"));
         QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {out, QStringLiteral("-")});
+        if (text.waitForFinished(60000))
+            QCOMPARE(QString::fromUtf8(text.readAllStandardOutput()).count(QStringLiteral("*** CANCELADO ***")),
+                     cancelledMarks);
+        else
+            QVERIFY2(cancelledMarks == 0, "pdftotext missing (package poppler-utils)");
     }
 }
 
@@ -137,7 +170,7 @@ void TestSatExtrato::help()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QVERIFY2(errors.isEmpty(), qPrintable(errors));
-    for (const char* option : {"--saida", "--largura", "--help", "CFe.xml"})
+    for (const char* option : {"--saida", "--largura", "--cancelamento", "--help", "CFe.xml"})
         QVERIFY2(usage.contains(QLatin1String(option)), qPrintable(usage));
     QVERIFY(!QFile::exists(out));
 }
