@@ -178,6 +178,7 @@ void ResultWindow::showRow(int row)
     current = results->at(row);
     parsed.reset();
     extract.reset();
+    cancelledBy.reset();
     showResult(*current, results->outcomeAt(row));
 }
 
@@ -235,9 +236,28 @@ QString ResultWindow::lastSerial(const QDateTime& until) const
     return QString();
 }
 
+// The newest cancellation of the sale among the run's receipts.
+std::optional<satresults::SaleCancellation> ResultWindow::cancellationInRun(const satresults::CfeReceipt& sale) const
+{
+    if (sale.kind != satresults::CfeReceipt::Kind::Sale)
+        return std::nullopt;
+    for (int row = 0; row < results->rowCount(); ++row) {
+        const CommandResult& result = results->at(row);
+        if (!isReceipt(result.kind) || result.document.isEmpty())
+            continue;
+        const satresults::CfeParseResult other = satresults::parseCfeReceipt(result.document);
+        if (other.ok) {
+            if (auto found = satresults::saleCancellation(sale, other.receipt))
+                return found;
+        }
+    }
+    return std::nullopt;
+}
+
 void ResultWindow::showExtract()
 {
     const satresults::CfeReceipt& receipt = parsed->receipt;
+    cancelledBy = cancellationInRun(receipt);
     QString title
         = QString::fromUtf8("Extrato do CF-e-SAT — %1 nº %2")
               .arg(ResultList::commandLabel(current->command), satresults::formatExtractNumber(receipt.number));
@@ -250,11 +270,16 @@ void ResultWindow::showExtract()
     }
     if (receipt.testEnvironment)
         notes << QString::fromUtf8("Emitido em ambiente de teste (tpAmb 2): não é um cupom fiscal válido.");
+    if (cancelledBy) {
+        title += QStringLiteral(" (cancelada)");
+        notes << QString::fromUtf8("Venda cancelada nesta execução pelo CF-e-SAT de cancelamento %1, de %2.")
+                     .arg(cancelledBy->key, satresults::formatDateTime(cancelledBy->date, cancelledBy->time));
+    }
     setWindowTitle(title);
     extractNote->setText(notes.join(QLatin1Char(' ')));
     extractNote->setVisible(!notes.isEmpty());
 
-    extract = std::make_unique<satresults::Extract>(receipt, paperWidthMm());
+    extract = std::make_unique<satresults::Extract>(receipt, paperWidthMm(), cancelledBy);
     // The extract's text, for screen readers and for copying it out.
     extractImage->setAccessibleDescription(extract->textLines().join(QLatin1Char('\n')));
     views->setCurrentWidget(extractPage);
@@ -306,8 +331,8 @@ void ResultWindow::updateActions()
     saveXmlButton->setVisible(document);
     saveXmlButton->setEnabled(document);
     // A sale's cancellation is written from its receipt, since a real device leaves none behind; on a row of its
-    // own, so the pane stays as narrow as the extract's own buttons let it be.
-    const bool sale = onExtract && !satresults::cancellationKey(parsed->receipt).isEmpty();
+    // own, so the pane stays as narrow as the extract's own buttons let it be. A sale already cancelled gets none.
+    const bool sale = onExtract && !satresults::cancellationKey(parsed->receipt).isEmpty() && !cancelledBy;
     saleBar->setVisible(sale);
     for (QPushButton* button : {saveCancellationButton, copyKeyButton})
         button->setEnabled(sale);
@@ -376,14 +401,14 @@ void ResultWindow::on_printButton_clicked()
     if (!choosePrinter(this, &printer))
         return;
     QString error;
-    if (!satresults::printExtract(parsed->receipt, paperWidthMm(), &printer, &error))
+    if (!satresults::printExtract(*extract, &printer, &error))
         reportFailure(QStringLiteral("Imprimir"),
                       QString::fromUtf8("Não foi possível imprimir o extrato: %1").arg(error));
 }
 
 void ResultWindow::on_savePdfButton_clicked()
 {
-    if (!parsed || !parsed->ok)
+    if (!parsed || !parsed->ok || !extract)
         return;
     const QString title = QStringLiteral("Salvar PDF");
     const QString name
@@ -392,7 +417,7 @@ void ResultWindow::on_savePdfButton_clicked()
     if (name.isEmpty())
         return;
     QString error;
-    if (!satresults::writeExtractPdf(parsed->receipt, paperWidthMm(), name, &error)) {
+    if (!satresults::writeExtractPdf(*extract, name, &error)) {
         reportFailure(title, error);
         return;
     }

@@ -10,6 +10,8 @@
  * Above the view, a bar says when the device refused the command (or sent no
  * answer); the action bar holds only the actions of the view on show. Every
  * save, whichever view it comes from, proposes the folder of the last one.
+ * A sale whose cancellation the run holds shows, prints and saves as
+ * cancelled, and offers no cancellation of its own.
  */
 
 #include "answeroutcome.h"
@@ -71,6 +73,7 @@ private:
     void drawExtract();
     int extractDpi() const;
     QString lastSerial(const QDateTime& until) const;
+    std::optional<satresults::SaleCancellation> cancellationInRun(const satresults::CfeReceipt& sale) const;
     void showText(const QString& title, const QString& message, const QString& text);
     void showOutcome(const AnswerOutcome& outcome);
     void updateActions();
@@ -88,6 +91,7 @@ private:
     std::optional<CommandResult> current;
     std::optional<satresults::CfeParseResult> parsed;
     std::unique_ptr<satresults::Extract> extract;
+    std::optional<satresults::SaleCancellation> cancelledBy; // the sale on show's cancellation, when the run holds it
     int drawnDpi = 0;
     // Redraws the extract for the room it has once a resize (a dragged splitter, say) has settled.
     QTimer refit;

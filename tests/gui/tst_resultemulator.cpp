@@ -1,7 +1,8 @@
 // "Detalhes..." on the real emulator: after the end-to-end test, a sale of the
 // project's example and its cancellation, the results window shows the extract
-// of each document the device returned. With SAT_CAPTURAS set to a folder, the
-// window with the sale's extract is saved there as extrato.png.
+// of each document the device returned, and the sale's as cancelled. With
+// SAT_CAPTURAS set to a folder, the window with the sale's extract is saved
+// there as extrato.png, and with the cancelled sale as extrato-cancelado.png.
 
 #include "app/commandstate.h"
 #include "emulatorwindow.h"
@@ -14,8 +15,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -114,6 +117,42 @@ private slots:
         QVERIFY2(results->windowTitle().contains(QString::fromUtf8("Cancela Venda nº ")),
                  qPrintable(results->windowTitle()));
         QCOMPARE(window->findChild<RunResults*>()->list()->rowCount(), 3);
+    }
+
+    // The sale, selected again once its cancellation is in the run: marked on screen and in its PDF, and no
+    // cancellation offered for it.
+    void cancelledSaleShowsAsCancelled()
+    {
+        const CommandResult& cancellation = window->findChild<RunResults*>()->list()->at(0);
+        QCOMPARE(cancellation.kind, CommandResult::Kind::Cancellation);
+        const QString cancellationKey
+            = QRegularExpression("Id=\"CFe(\\d{44})\"").match(QString::fromLatin1(cancellation.document)).captured(1);
+        ResultWindow* results = nullptr;
+        details(&results);
+        auto* list = results->findChild<QTableView*>("resultList");
+        list->setCurrentIndex(list->model()->index(1, 0));
+        const QString extract = results->findChild<QLabel*>("extractImage")->accessibleDescription();
+        QVERIFY2(showsKey(extract, saleKey), qPrintable(extract));
+        QCOMPARE(extract.count(QStringLiteral("*** CANCELADO ***")), 2);
+        QVERIFY(showsKey(extract, cancellationKey));
+        QVERIFY2(results->windowTitle().endsWith(QStringLiteral("(cancelada)")), qPrintable(results->windowTitle()));
+        QVERIFY(results->findChild<QLabel*>("extractNote")->text().contains(cancellationKey));
+        QVERIFY(!results->findChild<QWidget*>("saleBar")->isVisibleTo(results));
+        QVERIFY(!results->findChild<QAbstractButton*>("saveCancellationButton")->isEnabled());
+
+        capture(results, QSize(1010, 1160), QStringLiteral("extrato-cancelado.png"));
+
+        QTemporaryDir files;
+        const QString pdf = files.filePath(QStringLiteral("extrato.pdf"));
+        results->setSaveFileChooser([&](QWidget*, const QString&, const QString&, const QString&) { return pdf; });
+        results->findChild<QAbstractButton*>("savePdfButton")->click();
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        if (!text.waitForFinished(60000))
+            QSKIP("pdftotext missing (package poppler-utils)");
+        const QString written = QString::fromUtf8(text.readAllStandardOutput());
+        QCOMPARE(written.count(QStringLiteral("*** CANCELADO ***")), 2);
+        QVERIFY2(showsKey(written, cancellationKey), qPrintable(written));
     }
 };
 
