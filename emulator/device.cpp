@@ -19,6 +19,7 @@ namespace {
 
     const char kInvalidCode[] = "Codigo de ativacao invalido";
     const char kNotActivated[] = "SAT ainda nao ativado";
+    const char kBusy[] = "SAT em processamento. Tente novamente.";
     const char kNoAlert[] = "0000";
     const char kZeroKey[] = "00000000000000000000000000000000000000000000";
     const char kZeroStamp[] = "00000000000000";
@@ -600,6 +601,7 @@ void Device::reload()
 const DeviceState& Device::state()
 {
     prepare();
+    contactTaxAuthority();
     return m_state;
 }
 
@@ -615,6 +617,13 @@ Device::Reply Device::run(const char* function, int session, const char* family,
                           bool storeAnswer)
 {
     prepare();
+    if (answersBusy(family)) {
+        // Only the count of busy answers moves: no contact, no log line, no session kept.
+        save();
+        const std::string busy = code(family, 98);
+        return Reply {std::to_string(session) + "|" + busy + "|" + kBusy + "|||", busy, kBusy};
+    }
+    contactTaxAuthority();
     const bool validSession = session >= 0 && session <= 999999;
     Reply result = validSession ? body() : reply(session, code(family, 99), "Numero de sessao invalido");
     contactTaxAuthority();
@@ -651,7 +660,33 @@ void Device::prepare()
             log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
                 DeviceLog::kAlert);
     }
-    contactTaxAuthority();
+}
+
+// The count of SAT_EMULADOR_OCUPADO belongs to the device, in its state: every process that loads the emulator, and
+// a host started again with the same variables, draws from the same count. It starts over when the device sees the
+// variable with another value, or a call without it.
+bool Device::answersBusy(const char* family)
+{
+    const char* text = std::getenv("SAT_EMULADOR_OCUPADO");
+    std::string requested = text ? text : "";
+    if (!isDigits(requested, 1, 6) || std::stoi(requested) == 0)
+        requested.clear();
+    else
+        requested = std::to_string(std::stoi(requested));
+    if (requested != m_state.busyRequest) {
+        m_state.busyRequest = requested;
+        m_state.busyRemaining = requested.empty() ? 0 : std::stoi(requested);
+    }
+    // What a busy device turns away: the commands that would change it. Queries, the log and the end-to-end test
+    // go through.
+    static const char* const changing[] = {"04", "05", "06", "07", "12", "13", "14", "16", "17", "18"};
+    bool changes = false;
+    for (const char* candidate : changing)
+        changes = changes || std::strcmp(candidate, family) == 0;
+    if (!changes || m_state.busyRemaining == 0)
+        return false;
+    --m_state.busyRemaining;
+    return true;
 }
 
 void Device::save()

@@ -7,9 +7,11 @@
 //
 //   prepare()   read the clock (DateTime::now, SAT_EMULADOR_AGORA) and, when the state file's path changed since
 //               the last call, load the state (StateFile: a missing file means a factory device, an unreadable
-//               one is set aside, temporary files of a killed writer are removed); then reach the tax authority
-//               when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working memory, take its orders
-//               (SAT_EMULADOR_BLOQUEIO_SEFAZ)
+//               one is set aside, temporary files of a killed writer are removed)
+//   busy        a command that would change the device, while SAT_EMULADOR_OCUPADO asks for busy answers, is
+//               answered "xx098" and changes nothing but the count (answersBusy)
+//   contact     reach the tax authority when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working
+//               memory, take its orders (SAT_EMULADOR_BLOQUEIO_SEFAZ)
 //   body        check the session number and the activation code, read the document (SaleDocument,
 //               CancellationDocument, NetworkConfig), change DeviceState, build the answer
 //               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
@@ -23,6 +25,7 @@
 //
 // Answers are pipe-separated: "numeroSessao|EEEEE|mensagem|cod|mensagemSEFAZ" and each function's extra fields;
 // the association, the sale and the cancellation carry an alert code CCCC after EEEEE. Messages are plain ASCII.
+// A busy device answers as real ones do, in 6 fields: "numeroSessao|xx098|SAT em processamento. Tente novamente.|||".
 
 #include "datetime.h"
 #include "devicestate.h"
@@ -95,6 +98,7 @@ private:
     Reply run(const char* function, int session, const char* family, const std::function<Reply()>& body,
               bool storeAnswer = true);
     void prepare();
+    bool answersBusy(const char* family);
     void save();
     Access access(const char* code, bool allowedBeforeActivation);
     Access checkCode(const std::string& given, const std::string& expected);
