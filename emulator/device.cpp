@@ -600,14 +600,18 @@ void Device::reload()
 
 const DeviceState& Device::state()
 {
-    prepare();
+    const std::string path = StateFile::pathFromEnvironment();
+    const StateLock lock(path);
+    prepare(path, lock);
     contactTaxAuthority();
     return m_state;
 }
 
 std::string Device::statePath()
 {
-    prepare();
+    const std::string path = StateFile::pathFromEnvironment();
+    const StateLock lock(path);
+    prepare(path, lock);
     return m_path;
 }
 
@@ -616,7 +620,10 @@ std::string Device::statePath()
 Device::Reply Device::run(const char* function, int session, const char* family, const std::function<Reply()>& body,
                           bool storeAnswer)
 {
-    prepare();
+    // Held until the state is written: another program on the same device waits for this call to end.
+    const std::string path = StateFile::pathFromEnvironment();
+    const StateLock lock(path);
+    prepare(path, lock);
     if (answersBusy(family)) {
         // Only the count of busy answers moves: no contact, no log line, no session kept.
         save();
@@ -639,15 +646,20 @@ Device::Reply Device::run(const char* function, int session, const char* family,
     return result;
 }
 
-void Device::prepare()
+void Device::prepare(const std::string& path, const StateLock& lock)
 {
     m_now = DateTime::now();
-    const std::string path = StateFile::pathFromEnvironment();
-    if (!m_loaded || path != m_path) {
+    const bool opened = !m_loaded || path != m_path;
+    // Another program on the same device wrote it since this one last read or wrote it.
+    const StateFile::Version version = StateFile::version(path);
+    if (opened || version != m_version) {
         m_path = path;
         m_loaded = true;
         m_state = DeviceState();
-        m_saveError.clear();
+        if (opened) {
+            m_saveError.clear();
+            m_lockError.clear();
+        }
         std::string note;
         const StateFile::Outcome outcome = StateFile::load(path, m_state, m_now.stamp(), note);
         if (outcome == StateFile::Outcome::SetAside)
@@ -656,9 +668,17 @@ void Device::prepare()
             log("SAT de fabrica");
         else if (outcome == StateFile::Outcome::SetAside)
             log(note, DeviceLog::kError);
-        if (const int leftovers = StateFile::removeLeftovers(path, kCancellationFileName))
-            log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
-                DeviceLog::kAlert);
+        if (opened)
+            if (const int leftovers = StateFile::removeLeftovers(path, kCancellationFileName))
+                log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
+                    DeviceLog::kAlert);
+        m_version = StateFile::version(path);
+    }
+    if (lock.error() != m_lockError) {
+        // Noted once per cause; without the lock the device still works, as it does when the state cannot be saved.
+        m_lockError = lock.error();
+        if (!m_lockError.empty())
+            log("Sem a trava do estado: " + m_lockError, DeviceLog::kError);
     }
 }
 
@@ -699,6 +719,8 @@ void Device::save()
         m_saveError = error;
         log("Falha ao gravar o estado: " + error, DeviceLog::kError);
     }
+    // What is there now is this device's own doing (or, when the write failed, what it already knew).
+    m_version = StateFile::version(m_path);
 }
 
 Device::Access Device::access(const char* activationCode, bool allowedBeforeActivation)

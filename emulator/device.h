@@ -5,9 +5,12 @@
 // dllsat.cpp, the C layer, serialises the calls, injects transport faults (TransportFault) and keeps each answer
 // alive until the next call; everything a device decides happens here. Each command of Device runs the same way:
 //
+//   lock        take the exclusive lock beside the state file (StateLock), held until the state is written, so
+//               that programs sharing the device take turns
 //   prepare()   read the clock (DateTime::now, SAT_EMULADOR_AGORA) and, when the state file's path changed since
-//               the last call, load the state (StateFile: a missing file means a factory device, an unreadable
-//               one is set aside, temporary files of a killed writer are removed)
+//               the last call or another program wrote the file since (StateFile::Version), load the state
+//               (StateFile: a missing file means a factory device, an unreadable one is set aside; on a new path,
+//               temporary files of a killed writer are removed)
 //   busy        a command that would change the device, while SAT_EMULADOR_OCUPADO asks for busy answers, is
 //               answered "xx098" and changes nothing but the count (answersBusy)
 //   contact     reach the tax authority when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working
@@ -17,7 +20,7 @@
 //               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
 //   finish()    reach the tax authority again (what was just issued leaves at once when the link is up), add a
 //               line to the device log, keep the answer for the session query (SessionStore) and, for a sale or
-//               a cancellation, for the query of the last fiscal session, and write the state file
+//               a cancellation, for the query of the last fiscal session, write the state file and release the lock
 //
 // The operation state (ESTADO_OPERACAO) is worked out from the state on every call: blocked for deactivation (4)
 // or by the tax authority (1) as it ordered, by the taxpayer (2), autonomously (3: no contact for longer than
@@ -29,6 +32,7 @@
 
 #include "datetime.h"
 #include "devicestate.h"
+#include "statefile.h"
 
 #include <functional>
 #include <random>
@@ -97,7 +101,7 @@ private:
     Reply renewCertificate(int session, const std::string& code, const std::string& taxpayer);
     Reply run(const char* function, int session, const char* family, const std::function<Reply()>& body,
               bool storeAnswer = true);
-    void prepare();
+    void prepare(const std::string& path, const StateLock& lock);
     bool answersBusy(const char* family);
     void save();
     Access access(const char* code, bool allowedBeforeActivation);
@@ -128,9 +132,11 @@ private:
     DeviceState m_state;
     std::string m_path;
     bool m_loaded = false;
+    StateFile::Version m_version; // of the state file as this device last read or wrote it
     DateTime m_now;
     std::mt19937 m_random;
     std::string m_saveError;
+    std::string m_lockError;
 };
 
 } // namespace satemu

@@ -1,9 +1,8 @@
 // A second program on the emulator, as a point of sale beside the tool would be: runs the commands of its arguments
 // in order through the C functions and writes each answer, byte for byte, followed by a NUL byte (answers hold
 // line breaks).
-//   emulatorclient <venda.xml> [--espera] <comando>=<sessao>...
-// Commands: ativar, associar, venda, consulta (ConsultarSAT). --espera waits for a line on the standard input before
-// the first command, so that a test can start two programs' commands together.
+//   emulatorclient <venda.xml> <comando>=<sessao>...
+// Commands: ativar, associar, venda, consulta (ConsultarSAT).
 #include "dllsat.h"
 #include "emulatorfixture.h"
 
@@ -11,14 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <string>
 
 int main(int argc, char* argv[])
 {
     if (argc < 2) {
-        std::fprintf(stderr, "uso: %s venda.xml [--espera] comando=sessao...\n", argv[0]);
+        std::fprintf(stderr, "uso: %s venda.xml comando=sessao...\n", argv[0]);
         return 2;
     }
     std::ifstream file(argv[1], std::ios::binary);
@@ -30,11 +28,6 @@ int main(int argc, char* argv[])
     }
     const std::string signature(344, '0');
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--espera") == 0) {
-            std::string line;
-            std::getline(std::cin, line);
-            continue;
-        }
         const char* equals = std::strchr(argv[i], '=');
         const std::string command
             = equals ? std::string(argv[i], static_cast<size_t>(equals - argv[i])) : std::string(argv[i]);

@@ -847,7 +847,7 @@ void TestEmulator::persistenceAcrossReload()
     QVERIFY(saved.startsWith("sat-emulador-estado 1\n"));
     QVERIFY(saved.endsWith("fim\n"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList({"cancelamento-ultima-venda.xml", "estado.txt"}));
+             QStringList({"cancelamento-ultima-venda.xml", "estado.txt", "estado.txt.lock"}));
 
     usePath(QStringLiteral("outro.txt"));
     QCOMPARE(eeeee(ConsultarStatusOperacional(701, "31415926")), QStringLiteral("10000"));

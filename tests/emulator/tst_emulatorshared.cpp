@@ -11,9 +11,21 @@ namespace {
 
 const QString kBusy = QStringLiteral("SAT em processamento. Tente novamente.");
 
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList fieldsOf(const QByteArray& answer)
 {
     return QString::fromLatin1(answer).split(QLatin1Char('|'));
+}
+
+// The CF-e number of a sale's answer, from its access key: cUF, AAMM, CNPJ, model and serial come before it.
+QString receiptNumber(const QByteArray& sale)
+{
+    return fieldsOf(sale).value(8).mid(3 + 31, 6);
 }
 
 QStringList busyAnswer(int session, const char* code)
@@ -32,10 +44,16 @@ private slots:
 
     void busyAnswers();
     void busyCountOfTheDevice();
+    void anotherProgramSells();
+    void twoProgramsInterleaved();
 
 private:
     // The commands run by a program of its own on the same device; the EEEEE of each answer.
     QStringList another(const QStringList& commands);
+    static void start(QProcess& program, const QStringList& commands);
+    // Every answer of a program started by start(), once it ended well.
+    static QList<QByteArray> answersOf(QProcess& program);
+    void readyForSales();
 
     QTemporaryDir* m_dir = nullptr;
 };
@@ -57,18 +75,28 @@ void TestEmulatorShared::cleanup()
     m_dir = nullptr;
 }
 
-QStringList TestEmulatorShared::another(const QStringList& commands)
+QList<QByteArray> TestEmulatorShared::answersOf(QProcess& program)
 {
-    QProcess program;
+    if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0)
+        return {"o programa falhou"};
+    QByteArray output = program.readAllStandardOutput();
+    output.chop(1);
+    return output.split('\0');
+}
+
+void TestEmulatorShared::start(QProcess& program, const QStringList& commands)
+{
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(QStringLiteral(EMULATORCLIENT_PATH),
                   QStringList {QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")} + commands);
-    if (!program.waitForFinished(30000) || program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0)
-        return {QStringLiteral("o programa falhou")};
+}
+
+QStringList TestEmulatorShared::another(const QStringList& commands)
+{
+    QProcess program;
+    start(program, commands);
     QStringList codes;
-    QByteArray output = program.readAllStandardOutput();
-    output.chop(1);
-    for (const QByteArray& answer : output.split('\0'))
+    for (const QByteArray& answer : answersOf(program))
         codes << fieldsOf(answer).value(1);
     return codes;
 }
@@ -105,6 +133,68 @@ void TestEmulatorShared::busyCountOfTheDevice()
     QCOMPARE(another({"consulta=36"}), QStringList {"08000"});
     qputenv("SAT_EMULADOR_OCUPADO", "2");
     QCOMPARE(another({"venda=37", "venda=38", "venda=39"}), (QStringList {"06098", "06098", "06000"}));
+}
+
+void TestEmulatorShared::readyForSales()
+{
+    QCOMPARE(fieldsOf(AtivarSAT(1, 1, kCode, kTaxpayer, 35)).value(1), QStringLiteral("04000"));
+    QCOMPARE(fieldsOf(AssociarAssinatura(2, kCode, kBoth, QByteArray(344, '0').constData())).value(1),
+             QStringLiteral("13000"));
+}
+
+// A program keeps the emulator loaded while another sells: its next call must neither write the sale away nor
+// issue the sale's number again.
+void TestEmulatorShared::anotherProgramSells()
+{
+    readyForSales();
+    QCOMPARE(fieldsOf(ConsultarSAT(10)).value(1), QStringLiteral("08000"));
+    QProcess program;
+    start(program, {"venda=14"});
+    const QList<QByteArray> sold = answersOf(program);
+    QCOMPARE(fieldsOf(sold.value(0)).value(1), QStringLiteral("06000"));
+    QCOMPARE(receiptNumber(sold.value(0)), QStringLiteral("000001"));
+
+    QCOMPARE(fieldsOf(ConsultarSAT(15)).value(1), QStringLiteral("08000"));
+    QCOMPARE(QByteArray(ConsultarNumeroSessao(16, kCode, 14)), sold.value(0));
+    const QByteArray sale(
+        EnviarDadosVenda(17, kCode, readFile(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).constData()));
+    QCOMPARE(receiptNumber(sale), QStringLiteral("000002"));
+}
+
+// Both programs sell and query at the same time: every session is found afterwards, every number issued once.
+void TestEmulatorShared::twoProgramsInterleaved()
+{
+    readyForSales();
+    const int count = 15;
+    QStringList commands;
+    for (int i = 0; i < count; ++i)
+        commands << QStringLiteral("venda=%1").arg(100 + i) << QStringLiteral("consulta=%1").arg(300 + i);
+    QProcess program;
+    start(program, commands);
+    // Its first answer says it is under way; the rest of its commands meet this program's.
+    QVERIFY(program.waitForReadyRead(30000));
+    const QByteArray document = readFile(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml"));
+    QMap<int, QByteArray> answers;
+    for (int i = 0; i < count; ++i) {
+        answers.insert(200 + i, EnviarDadosVenda(200 + i, kCode, document.constData()));
+        answers.insert(400 + i, ConsultarSAT(400 + i));
+    }
+    const QList<QByteArray> theirs = answersOf(program);
+    QCOMPARE(theirs.size(), 2 * count);
+    for (int i = 0; i < 2 * count; ++i)
+        answers.insert(fieldsOf(theirs.at(i)).value(0).toInt(), theirs.at(i));
+
+    QSet<QString> numbers;
+    for (auto answer = answers.cbegin(); answer != answers.cend(); ++answer) {
+        QCOMPARE(QByteArray(ConsultarNumeroSessao(900, kCode, answer.key())), answer.value());
+        const QStringList fields = fieldsOf(answer.value());
+        if (fields.value(1) == QLatin1String("06000"))
+            numbers.insert(receiptNumber(answer.value()));
+        else
+            QCOMPARE(fields.value(1), QStringLiteral("08000"));
+    }
+    QCOMPARE(numbers.size(), 2 * count);
+    QVERIFY(numbers.contains(QStringLiteral("000001")) && numbers.contains(QStringLiteral("000030")));
 }
 
 QTEST_GUILESS_MAIN(TestEmulatorShared)
