@@ -105,6 +105,40 @@ namespace {
 
 } // namespace
 
+// How a command turns away whom the device does not serve, by the codes of its own table: a device not yet
+// activated, a wrong activation code, the lock after wrong codes and, for a sale or a cancellation, the operation
+// states that stop it. Wrong codes answer xx001; a null code below means xx099 (not activated) or xx001 (locked).
+struct CommandGate {
+    const char* family;
+    bool factoryCode; // the factory code opens the command on a device not yet activated
+    const char* notActivated;
+    const char* locked;
+    bool alertField; // the command's answers carry CCCC
+    const char* blockedByTaxAuthority; // states 1 and 4; null: no operation state stops the command
+    const char* blockedByTaxpayer;
+    const char* autonomousBlock;
+};
+
+namespace {
+
+    // clang-format off
+    //                                   family factory not activated locked   CCCC   blocked: SEFAZ taxpayer autonomous
+    const CommandGate kAssociation      {"13",  false,  nullptr,      nullptr, true,  nullptr,       nullptr, nullptr};
+    const CommandGate kNetwork          {"12",  true,   nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kUpdate           {"14",  false,  nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kEndToEndTest     {"09",  false,  "09002",      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kBlock            {"16",  false,  nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kUnblock          {"17",  false,  nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kStatus           {"10",  true,   nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kSessionQuery     {"11",  false,  "11002",      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kLastFiscalSession{"19",  false,  "19002",      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kSale             {"06",  false,  "06002",      "06009", true,  "06007",       "06006", "06008"};
+    const CommandGate kCancellation     {"07",  false,  nullptr,      "07006", true,  "07004",       "07003", "07005"};
+    const CommandGate kLog              {"15",  true,   nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    // clang-format on
+
+} // namespace
+
 Device::Device()
     : m_random(std::random_device {}())
 {
@@ -178,10 +212,7 @@ Device::Reply Device::renewCertificate(int session, const std::string& code, con
 Device::Reply Device::associateSignature(int session, const char* activationCode, const char* cnpjs,
                                          const char* signature)
 {
-    return run("AssociarAssinatura", session, "13", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return alertReply(session, granted == Access::NotActivated ? "13099" : "13001", accessMessage(granted));
+    return run("AssociarAssinatura", session, activationCode, kAssociation, [&] {
         const std::string joined = textOrEmpty(cnpjs, 28);
         if (!isDigits(joined, 28, 28))
             return alertReply(session, "13004", "CNPJvalue deve ter 28 digitos: software house e contribuinte");
@@ -208,10 +239,7 @@ Device::Reply Device::associateSignature(int session, const char* activationCode
 
 Device::Reply Device::configureNetwork(int session, const char* activationCode, const char* document)
 {
-    return run("ConfigurarInterfaceDeRede", session, "12", [&] {
-        const Access granted = access(activationCode, true);
-        if (granted != Access::Granted)
-            return reply(session, "12001", accessMessage(granted));
+    return run("ConfigurarInterfaceDeRede", session, activationCode, kNetwork, [&] {
         NetworkConfig config;
         std::string error;
         if (!document
@@ -227,10 +255,7 @@ Device::Reply Device::configureNetwork(int session, const char* activationCode, 
 
 Device::Reply Device::updateSoftware(int session, const char* activationCode)
 {
-    return run("AtualizarSoftwareSAT", session, "14", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "14", granted, nullptr);
+    return run("AtualizarSoftwareSAT", session, activationCode, kUpdate, [&] {
         if (!linkUp())
             return reply(session, "14003", "Erro na atualizacao: sem comunicacao com a SEFAZ");
         return reply(session, "14000", "Software atualizado com sucesso");
@@ -301,10 +326,7 @@ Device::Reply Device::communicateCertificate(int session, const char* activation
 
 Device::Reply Device::endToEndTest(int session, const char* activationCode, const char* document)
 {
-    return run("TesteFimAFim", session, "09", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "09", granted, "09002");
+    return run("TesteFimAFim", session, activationCode, kEndToEndTest, [&] {
         if (!linkUp())
             return reply(session, "09099", "Erro de comunicacao com a SEFAZ");
         const OperationState operation = operationState();
@@ -338,10 +360,7 @@ Device::Reply Device::endToEndTest(int session, const char* activationCode, cons
 
 Device::Reply Device::block(int session, const char* activationCode)
 {
-    return run("BloquearSAT", session, "16", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "16", granted, nullptr);
+    return run("BloquearSAT", session, activationCode, kBlock, [&] {
         const OperationState operation = operationState();
         if (m_state.blocked || operation == BlockedByTaxAuthority || operation == BlockedForDeactivation)
             return reply(session, "16002", "Equipamento SAT ja esta bloqueado");
@@ -355,10 +374,7 @@ Device::Reply Device::block(int session, const char* activationCode)
 
 Device::Reply Device::unblock(int session, const char* activationCode)
 {
-    return run("DesbloquearSAT", session, "17", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "17", granted, nullptr);
+    return run("DesbloquearSAT", session, activationCode, kUnblock, [&] {
         switch (operationState()) {
         case Unblocked:
             return reply(session, "17005", "Equipamento SAT ja esta desbloqueado");
@@ -386,23 +402,16 @@ Device::Reply Device::queryState(int session)
 
 Device::Reply Device::queryOperationalStatus(int session, const char* activationCode)
 {
-    return run("ConsultarStatusOperacional", session, "10", [&] {
-        const Access granted = access(activationCode, true);
-        if (granted != Access::Granted)
-            return reply(session, "10001", accessMessage(granted));
-        return reply(session, "10000", "Resposta com Sucesso", statusFields());
-    });
+    return run("ConsultarStatusOperacional", session, activationCode, kStatus,
+               [&] { return reply(session, "10000", "Resposta com Sucesso", statusFields()); });
 }
 
 Device::Reply Device::querySession(int session, const char* activationCode, int queriedSession)
 {
     // The query's own answers are not kept: asking for a query would otherwise hide the command asked about.
     return run(
-        "ConsultarNumeroSessao", session, "11",
+        "ConsultarNumeroSessao", session, activationCode, kSessionQuery,
         [&] {
-            const Access granted = access(activationCode, false);
-            if (granted != Access::Granted)
-                return refusal(session, "11", granted, "11002");
             const std::string* stored = m_state.sessions.find(queriedSession);
             if (!stored)
                 return reply(session, "11003", "Sessao nao existe");
@@ -417,11 +426,8 @@ Device::Reply Device::queryLastFiscalSession(int session, const char* activation
 {
     // Not kept either: a query sent again under the lost command's session number would hide that command.
     return run(
-        "ConsultarUltimaSessaoFiscal", session, "19",
+        "ConsultarUltimaSessaoFiscal", session, activationCode, kLastFiscalSession,
         [&] {
-            const Access granted = access(activationCode, false);
-            if (granted != Access::Granted)
-                return refusal(session, "19", granted, "19002");
             if (m_state.lastFiscalAnswer.empty())
                 return reply(session, "19003", "Nenhuma venda ou cancelamento processado ate agora");
             return Reply {m_state.lastFiscalAnswer, "19000", "Ultima sessao fiscal encontrada"};
@@ -431,26 +437,7 @@ Device::Reply Device::queryLastFiscalSession(int session, const char* activation
 
 Device::Reply Device::sendSale(int session, const char* activationCode, const char* document)
 {
-    return run("EnviarDadosVenda", session, "06", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted == Access::NotActivated)
-            return alertReply(session, "06002", kNotActivated);
-        if (granted == Access::WrongCode)
-            return alertReply(session, "06001", kInvalidCode);
-        if (granted == Access::Locked)
-            return alertReply(session, "06009", accessMessage(granted));
-        switch (operationState()) {
-        case BlockedByTaxAuthority:
-            return alertReply(session, "06007", "SAT bloqueado pela SEFAZ");
-        case BlockedForDeactivation:
-            return alertReply(session, "06007", "SAT bloqueado pela SEFAZ para desativacao");
-        case BlockedByTaxpayer:
-            return alertReply(session, "06006", "SAT bloqueado pelo contribuinte");
-        case AutonomousBlock:
-            return alertReply(session, "06008", "SAT em bloqueio autonomo: " + autonomousBlockReason());
-        case Unblocked:
-            break;
-        }
+    return run("EnviarDadosVenda", session, activationCode, kSale, [&] {
         if (!m_state.associated)
             return alertReply(session, "06003", "SAT nao vinculado ao AC");
         const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
@@ -495,26 +482,7 @@ Device::Reply Device::sendSale(int session, const char* activationCode, const ch
 
 Device::Reply Device::cancelLastSale(int session, const char* activationCode, const char* key, const char* document)
 {
-    return run("CancelarUltimaVenda", session, "07", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted == Access::NotActivated)
-            return alertReply(session, "07099", kNotActivated);
-        if (granted == Access::WrongCode)
-            return alertReply(session, "07001", kInvalidCode);
-        if (granted == Access::Locked)
-            return alertReply(session, "07006", accessMessage(granted));
-        switch (operationState()) {
-        case BlockedByTaxAuthority:
-            return alertReply(session, "07004", "SAT bloqueado pela SEFAZ");
-        case BlockedForDeactivation:
-            return alertReply(session, "07004", "SAT bloqueado pela SEFAZ para desativacao");
-        case BlockedByTaxpayer:
-            return alertReply(session, "07003", "SAT bloqueado pelo contribuinte");
-        case AutonomousBlock:
-            return alertReply(session, "07005", "SAT em bloqueio autonomo: " + autonomousBlockReason());
-        case Unblocked:
-            break;
-        }
+    return run("CancelarUltimaVenda", session, activationCode, kCancellation, [&] {
         if (!m_state.hasLastSale)
             return alertReply(session, "07002", "Cupom invalido: nao ha venda a cancelar");
         std::string given = textOrEmpty(key, 48);
@@ -585,12 +553,8 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
 
 Device::Reply Device::extractLog(int session, const char* activationCode)
 {
-    return run("ExtrairLogs", session, "15", [&] {
-        const Access granted = access(activationCode, true);
-        if (granted != Access::Granted)
-            return reply(session, "15001", accessMessage(granted));
-        return reply(session, "15000", "Transferencia completa", {encodeBase64(m_state.log.text())});
-    });
+    return run("ExtrairLogs", session, activationCode, kLog,
+               [&] { return reply(session, "15000", "Transferencia completa", {encodeBase64(m_state.log.text())}); });
 }
 
 void Device::reload()
@@ -772,12 +736,48 @@ const char* Device::accessMessage(Access granted)
     return "SAT temporariamente bloqueado: numero de tentativas de codigo de ativacao ultrapassado";
 }
 
-// Functions whose table has no "not activated" code answer xx099 with the reason.
-Device::Reply Device::refusal(int session, const char* family, Access granted, const char* notActivatedCode)
+Device::Reply Device::run(const char* function, int session, const char* activationCode, const CommandGate& gate,
+                          const std::function<Reply()>& body, bool storeAnswer)
 {
-    if (granted != Access::NotActivated)
-        return reply(session, code(family, 1), accessMessage(granted));
-    return reply(session, notActivatedCode ? notActivatedCode : code(family, 99), kNotActivated);
+    return run(
+        function, session, gate.family,
+        [&] {
+            const std::optional<Reply> refused = admit(session, activationCode, gate);
+            return refused ? *refused : body();
+        },
+        storeAnswer);
+}
+
+std::optional<Device::Reply> Device::admit(int session, const char* activationCode, const CommandGate& gate)
+{
+    const auto refuse = [&](const std::string& eeeee, const std::string& message) {
+        return gate.alertField ? alertReply(session, eeeee, message) : reply(session, eeeee, message);
+    };
+    switch (const Access granted = access(activationCode, gate.factoryCode)) {
+    case Access::Granted:
+        break;
+    case Access::NotActivated:
+        return refuse(gate.notActivated ? gate.notActivated : code(gate.family, 99), accessMessage(granted));
+    case Access::WrongCode:
+        return refuse(code(gate.family, 1), accessMessage(granted));
+    case Access::Locked:
+        return refuse(gate.locked ? gate.locked : code(gate.family, 1), accessMessage(granted));
+    }
+    if (!gate.blockedByTaxAuthority)
+        return std::nullopt;
+    switch (operationState()) {
+    case BlockedByTaxAuthority:
+        return refuse(gate.blockedByTaxAuthority, "SAT bloqueado pela SEFAZ");
+    case BlockedForDeactivation:
+        return refuse(gate.blockedByTaxAuthority, "SAT bloqueado pela SEFAZ para desativacao");
+    case BlockedByTaxpayer:
+        return refuse(gate.blockedByTaxpayer, "SAT bloqueado pelo contribuinte");
+    case AutonomousBlock:
+        return refuse(gate.autonomousBlock, "SAT em bloqueio autonomo: " + autonomousBlockReason());
+    case Unblocked:
+        break;
+    }
+    return std::nullopt;
 }
 
 bool Device::linkUp() const

@@ -15,8 +15,9 @@
 //               answered "xx098" and changes nothing but the count (answersBusy)
 //   contact     reach the tax authority when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working
 //               memory, take its orders (SAT_EMULADOR_BLOQUEIO_SEFAZ)
-//   body        check the session number and the activation code, read the document (SaleDocument,
-//               CancellationDocument, NetworkConfig), change DeviceState, build the answer
+//   body        check the session number; then one step (admit, by the command's CommandGate) for the
+//               activation code and, for a sale or a cancellation, the operation state; read the document
+//               (SaleDocument, CancellationDocument, NetworkConfig), change DeviceState, build the answer
 //               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
 //   finish()    reach the tax authority again (what was just issued leaves at once when the link is up), add a
 //               line to the device log, keep the answer for the session query (SessionStore) and, for a sale or
@@ -35,12 +36,14 @@
 #include "statefile.h"
 
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace satemu {
 
+struct CommandGate;
 struct Rejection;
 
 class Device {
@@ -101,6 +104,9 @@ private:
     Reply renewCertificate(int session, const std::string& code, const std::string& taxpayer);
     Reply run(const char* function, int session, const char* family, const std::function<Reply()>& body,
               bool storeAnswer = true);
+    // A command whose first step, after the session number, is its gate (admit).
+    Reply run(const char* function, int session, const char* activationCode, const CommandGate& gate,
+              const std::function<Reply()>& body, bool storeAnswer = true);
     void prepare(const std::string& path, const StateLock& lock);
     bool answersBusy(const char* family);
     void save();
@@ -115,7 +121,9 @@ private:
     std::string certificateExpiry() const;
     std::string hidePaths(const std::string& text) const;
     void log(const std::string& text, const char* level = DeviceLog::kInfo);
-    Reply refusal(int session, const char* family, Access access, const char* notActivatedCode);
+    // The access step of a command: its refusal, by the command's own codes, when the activation code does not open
+    // the device or, for a sale or a cancellation, its operation state stops it.
+    std::optional<Reply> admit(int session, const char* activationCode, const CommandGate& gate);
     Reply reply(int session, const std::string& code, const std::string& message,
                 const std::vector<std::string>& extra = {}) const;
     Reply alertReply(int session, const std::string& code, const std::string& message,
