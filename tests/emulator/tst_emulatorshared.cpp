@@ -44,7 +44,6 @@ private slots:
 
     void busyAnswers();
     void busyCountOfTheDevice();
-    void anotherProgramSells();
     void twoProgramsInterleaved();
 
 private:
@@ -142,26 +141,8 @@ void TestEmulatorShared::readyForSales()
              QStringLiteral("13000"));
 }
 
-// A program keeps the emulator loaded while another sells: its next call must neither write the sale away nor
-// issue the sale's number again.
-void TestEmulatorShared::anotherProgramSells()
-{
-    readyForSales();
-    QCOMPARE(fieldsOf(ConsultarSAT(10)).value(1), QStringLiteral("08000"));
-    QProcess program;
-    start(program, {"venda=14"});
-    const QList<QByteArray> sold = answersOf(program);
-    QCOMPARE(fieldsOf(sold.value(0)).value(1), QStringLiteral("06000"));
-    QCOMPARE(receiptNumber(sold.value(0)), QStringLiteral("000001"));
-
-    QCOMPARE(fieldsOf(ConsultarSAT(15)).value(1), QStringLiteral("08000"));
-    QCOMPARE(QByteArray(ConsultarNumeroSessao(16, kCode, 14)), sold.value(0));
-    const QByteArray sale(
-        EnviarDadosVenda(17, kCode, readFile(QStringLiteral(SAT_EXAMPLES_DIR "/venda.xml")).constData()));
-    QCOMPARE(receiptNumber(sale), QStringLiteral("000002"));
-}
-
-// Both programs sell and query at the same time: every session is found afterwards, every number issued once.
+// Both programs sell and query at the same time, each keeping the emulator loaded: every session is found
+// afterwards, every number issued once.
 void TestEmulatorShared::twoProgramsInterleaved()
 {
     readyForSales();
