@@ -30,7 +30,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Configured as the Debian packages are built, so that the package stage reuses this build whole.
+source packaging/release-options.sh
+cmake -S . -B build "${release_options[@]}"
 cmake --build build -j"$jobs"
 
 case "$mode" in
@@ -53,8 +55,8 @@ test)
 
     stage "testes" ctest --test-dir build --output-on-failure -j"$jobs"
     stage "janela real" tests/smoke/smoke.sh build/bin/sat-comandos build/smoke build/bin/libdllsat.so
-    # The Debian packages, built in build-package/, installed, tried and removed again.
-    stage "pacotes debian" tests/packaging/packaging.sh build-package
+    # The Debian packages, made from build/ as the tests left it, installed, tried and removed again.
+    stage "pacotes debian" tests/packaging/packaging.sh build
 
     # The same suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
     stage "configuracao com sanitizers" cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSAT_SANITIZE=ON \

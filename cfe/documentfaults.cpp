@@ -9,11 +9,12 @@ namespace {
     // Rules quote the document's own names and texts: one line each, whatever it put there.
     QString oneLine(const std::string& text)
     {
-        QString out = QString::fromStdString(text);
-        for (QChar& c : out)
-            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-                c = u' ';
-        return out;
+        return QString::fromStdString(satemu::oneLine(text));
+    }
+
+    satemu::DocumentFault plain(const DocumentFault& fault)
+    {
+        return {fault.code.toStdString(), fault.field.toStdString(), fault.rule.toStdString(), {}};
     }
 
 } // namespace
@@ -31,12 +32,12 @@ DocumentCheck checkDocument(const QByteArray& document)
 
 QString faultPlace(const DocumentFault& fault)
 {
-    return fault.field.isEmpty() ? QStringLiteral("documento") : fault.field;
+    return QString::fromStdString(satemu::faultPlace(plain(fault)));
 }
 
 QString faultLine(const DocumentFault& fault)
 {
-    return QStringLiteral("%1: %2 [rejeição %3]").arg(faultPlace(fault), fault.rule, fault.code);
+    return QString::fromStdString(satemu::faultLine(plain(fault)));
 }
 
 } // namespace satresults

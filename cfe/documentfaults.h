@@ -28,7 +28,7 @@ DocumentCheck checkDocument(const QByteArray& document);
 // The fault's field, or "documento" for the document as a whole.
 QString faultPlace(const DocumentFault& fault);
 
-// "infCFe/ide/CNPJ: deve ter 14 digitos [rejeição 1016]", as sat-validar writes it.
+// "infCFe/ide/CNPJ: deve ter 14 digitos [rejeição 1016]", the very line sat-validar writes (satemu::faultLine).
 QString faultLine(const DocumentFault& fault);
 
 } // namespace satresults

@@ -19,6 +19,7 @@ namespace {
 
     const char kInvalidCode[] = "Codigo de ativacao invalido";
     const char kNotActivated[] = "SAT ainda nao ativado";
+    const char kBusy[] = "SAT em processamento. Tente novamente.";
     const char kNoAlert[] = "0000";
     const char kZeroKey[] = "00000000000000000000000000000000000000000000";
     const char kZeroStamp[] = "00000000000000";
@@ -104,6 +105,40 @@ namespace {
 
 } // namespace
 
+// How a command turns away whom the device does not serve, by the codes of its own table: a device not yet
+// activated, a wrong activation code, the lock after wrong codes and, for a sale or a cancellation, the operation
+// states that stop it. Wrong codes answer xx001; a null code below means xx099 (not activated) or xx001 (locked).
+struct CommandGate {
+    const char* family;
+    bool factoryCode; // the factory code opens the command on a device not yet activated
+    const char* notActivated;
+    const char* locked;
+    bool alertField; // the command's answers carry CCCC
+    const char* blockedByTaxAuthority; // states 1 and 4; null: no operation state stops the command
+    const char* blockedByTaxpayer;
+    const char* autonomousBlock;
+};
+
+namespace {
+
+    // clang-format off
+    //                                   family factory not activated locked   CCCC   blocked: SEFAZ taxpayer autonomous
+    const CommandGate kAssociation      {"13",  false,  nullptr,      nullptr, true,  nullptr,       nullptr, nullptr};
+    const CommandGate kNetwork          {"12",  true,   nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kUpdate           {"14",  false,  nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kEndToEndTest     {"09",  false,  "09002",      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kBlock            {"16",  false,  nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kUnblock          {"17",  false,  nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kStatus           {"10",  true,   nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kSessionQuery     {"11",  false,  "11002",      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kLastFiscalSession{"19",  false,  "19002",      nullptr, false, nullptr,       nullptr, nullptr};
+    const CommandGate kSale             {"06",  false,  "06002",      "06009", true,  "06007",       "06006", "06008"};
+    const CommandGate kCancellation     {"07",  false,  nullptr,      "07006", true,  "07004",       "07003", "07005"};
+    const CommandGate kLog              {"15",  true,   nullptr,      nullptr, false, nullptr,       nullptr, nullptr};
+    // clang-format on
+
+} // namespace
+
 Device::Device()
     : m_random(std::random_device {}())
 {
@@ -177,10 +212,7 @@ Device::Reply Device::renewCertificate(int session, const std::string& code, con
 Device::Reply Device::associateSignature(int session, const char* activationCode, const char* cnpjs,
                                          const char* signature)
 {
-    return run("AssociarAssinatura", session, "13", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return alertReply(session, granted == Access::NotActivated ? "13099" : "13001", accessMessage(granted));
+    return run("AssociarAssinatura", session, activationCode, kAssociation, [&] {
         const std::string joined = textOrEmpty(cnpjs, 28);
         if (!isDigits(joined, 28, 28))
             return alertReply(session, "13004", "CNPJvalue deve ter 28 digitos: software house e contribuinte");
@@ -207,10 +239,7 @@ Device::Reply Device::associateSignature(int session, const char* activationCode
 
 Device::Reply Device::configureNetwork(int session, const char* activationCode, const char* document)
 {
-    return run("ConfigurarInterfaceDeRede", session, "12", [&] {
-        const Access granted = access(activationCode, true);
-        if (granted != Access::Granted)
-            return reply(session, "12001", accessMessage(granted));
+    return run("ConfigurarInterfaceDeRede", session, activationCode, kNetwork, [&] {
         NetworkConfig config;
         std::string error;
         if (!document
@@ -226,10 +255,7 @@ Device::Reply Device::configureNetwork(int session, const char* activationCode, 
 
 Device::Reply Device::updateSoftware(int session, const char* activationCode)
 {
-    return run("AtualizarSoftwareSAT", session, "14", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "14", granted, nullptr);
+    return run("AtualizarSoftwareSAT", session, activationCode, kUpdate, [&] {
         if (!linkUp())
             return reply(session, "14003", "Erro na atualizacao: sem comunicacao com a SEFAZ");
         return reply(session, "14000", "Software atualizado com sucesso");
@@ -300,10 +326,7 @@ Device::Reply Device::communicateCertificate(int session, const char* activation
 
 Device::Reply Device::endToEndTest(int session, const char* activationCode, const char* document)
 {
-    return run("TesteFimAFim", session, "09", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "09", granted, "09002");
+    return run("TesteFimAFim", session, activationCode, kEndToEndTest, [&] {
         if (!linkUp())
             return reply(session, "09099", "Erro de comunicacao com a SEFAZ");
         const OperationState operation = operationState();
@@ -337,10 +360,7 @@ Device::Reply Device::endToEndTest(int session, const char* activationCode, cons
 
 Device::Reply Device::block(int session, const char* activationCode)
 {
-    return run("BloquearSAT", session, "16", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "16", granted, nullptr);
+    return run("BloquearSAT", session, activationCode, kBlock, [&] {
         const OperationState operation = operationState();
         if (m_state.blocked || operation == BlockedByTaxAuthority || operation == BlockedForDeactivation)
             return reply(session, "16002", "Equipamento SAT ja esta bloqueado");
@@ -354,10 +374,7 @@ Device::Reply Device::block(int session, const char* activationCode)
 
 Device::Reply Device::unblock(int session, const char* activationCode)
 {
-    return run("DesbloquearSAT", session, "17", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted != Access::Granted)
-            return refusal(session, "17", granted, nullptr);
+    return run("DesbloquearSAT", session, activationCode, kUnblock, [&] {
         switch (operationState()) {
         case Unblocked:
             return reply(session, "17005", "Equipamento SAT ja esta desbloqueado");
@@ -385,23 +402,16 @@ Device::Reply Device::queryState(int session)
 
 Device::Reply Device::queryOperationalStatus(int session, const char* activationCode)
 {
-    return run("ConsultarStatusOperacional", session, "10", [&] {
-        const Access granted = access(activationCode, true);
-        if (granted != Access::Granted)
-            return reply(session, "10001", accessMessage(granted));
-        return reply(session, "10000", "Resposta com Sucesso", statusFields());
-    });
+    return run("ConsultarStatusOperacional", session, activationCode, kStatus,
+               [&] { return reply(session, "10000", "Resposta com Sucesso", statusFields()); });
 }
 
 Device::Reply Device::querySession(int session, const char* activationCode, int queriedSession)
 {
     // The query's own answers are not kept: asking for a query would otherwise hide the command asked about.
     return run(
-        "ConsultarNumeroSessao", session, "11",
+        "ConsultarNumeroSessao", session, activationCode, kSessionQuery,
         [&] {
-            const Access granted = access(activationCode, false);
-            if (granted != Access::Granted)
-                return refusal(session, "11", granted, "11002");
             const std::string* stored = m_state.sessions.find(queriedSession);
             if (!stored)
                 return reply(session, "11003", "Sessao nao existe");
@@ -416,11 +426,8 @@ Device::Reply Device::queryLastFiscalSession(int session, const char* activation
 {
     // Not kept either: a query sent again under the lost command's session number would hide that command.
     return run(
-        "ConsultarUltimaSessaoFiscal", session, "19",
+        "ConsultarUltimaSessaoFiscal", session, activationCode, kLastFiscalSession,
         [&] {
-            const Access granted = access(activationCode, false);
-            if (granted != Access::Granted)
-                return refusal(session, "19", granted, "19002");
             if (m_state.lastFiscalAnswer.empty())
                 return reply(session, "19003", "Nenhuma venda ou cancelamento processado ate agora");
             return Reply {m_state.lastFiscalAnswer, "19000", "Ultima sessao fiscal encontrada"};
@@ -430,26 +437,7 @@ Device::Reply Device::queryLastFiscalSession(int session, const char* activation
 
 Device::Reply Device::sendSale(int session, const char* activationCode, const char* document)
 {
-    return run("EnviarDadosVenda", session, "06", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted == Access::NotActivated)
-            return alertReply(session, "06002", kNotActivated);
-        if (granted == Access::WrongCode)
-            return alertReply(session, "06001", kInvalidCode);
-        if (granted == Access::Locked)
-            return alertReply(session, "06009", accessMessage(granted));
-        switch (operationState()) {
-        case BlockedByTaxAuthority:
-            return alertReply(session, "06007", "SAT bloqueado pela SEFAZ");
-        case BlockedForDeactivation:
-            return alertReply(session, "06007", "SAT bloqueado pela SEFAZ para desativacao");
-        case BlockedByTaxpayer:
-            return alertReply(session, "06006", "SAT bloqueado pelo contribuinte");
-        case AutonomousBlock:
-            return alertReply(session, "06008", "SAT em bloqueio autonomo: " + autonomousBlockReason());
-        case Unblocked:
-            break;
-        }
+    return run("EnviarDadosVenda", session, activationCode, kSale, [&] {
         if (!m_state.associated)
             return alertReply(session, "06003", "SAT nao vinculado ao AC");
         const size_t size = boundedLength(document, SaleDocument::kMaximumSize);
@@ -494,26 +482,7 @@ Device::Reply Device::sendSale(int session, const char* activationCode, const ch
 
 Device::Reply Device::cancelLastSale(int session, const char* activationCode, const char* key, const char* document)
 {
-    return run("CancelarUltimaVenda", session, "07", [&] {
-        const Access granted = access(activationCode, false);
-        if (granted == Access::NotActivated)
-            return alertReply(session, "07099", kNotActivated);
-        if (granted == Access::WrongCode)
-            return alertReply(session, "07001", kInvalidCode);
-        if (granted == Access::Locked)
-            return alertReply(session, "07006", accessMessage(granted));
-        switch (operationState()) {
-        case BlockedByTaxAuthority:
-            return alertReply(session, "07004", "SAT bloqueado pela SEFAZ");
-        case BlockedForDeactivation:
-            return alertReply(session, "07004", "SAT bloqueado pela SEFAZ para desativacao");
-        case BlockedByTaxpayer:
-            return alertReply(session, "07003", "SAT bloqueado pelo contribuinte");
-        case AutonomousBlock:
-            return alertReply(session, "07005", "SAT em bloqueio autonomo: " + autonomousBlockReason());
-        case Unblocked:
-            break;
-        }
+    return run("CancelarUltimaVenda", session, activationCode, kCancellation, [&] {
         if (!m_state.hasLastSale)
             return alertReply(session, "07002", "Cupom invalido: nao ha venda a cancelar");
         std::string given = textOrEmpty(key, 48);
@@ -584,12 +553,8 @@ Device::Reply Device::cancelLastSale(int session, const char* activationCode, co
 
 Device::Reply Device::extractLog(int session, const char* activationCode)
 {
-    return run("ExtrairLogs", session, "15", [&] {
-        const Access granted = access(activationCode, true);
-        if (granted != Access::Granted)
-            return reply(session, "15001", accessMessage(granted));
-        return reply(session, "15000", "Transferencia completa", {encodeBase64(m_state.log.text())});
-    });
+    return run("ExtrairLogs", session, activationCode, kLog,
+               [&] { return reply(session, "15000", "Transferencia completa", {encodeBase64(m_state.log.text())}); });
 }
 
 void Device::reload()
@@ -599,13 +564,18 @@ void Device::reload()
 
 const DeviceState& Device::state()
 {
-    prepare();
+    const std::string path = StateFile::pathFromEnvironment();
+    const StateLock lock(path);
+    prepare(path, lock);
+    contactTaxAuthority();
     return m_state;
 }
 
 std::string Device::statePath()
 {
-    prepare();
+    const std::string path = StateFile::pathFromEnvironment();
+    const StateLock lock(path);
+    prepare(path, lock);
     return m_path;
 }
 
@@ -614,7 +584,17 @@ std::string Device::statePath()
 Device::Reply Device::run(const char* function, int session, const char* family, const std::function<Reply()>& body,
                           bool storeAnswer)
 {
-    prepare();
+    // Held until the state is written: another program on the same device waits for this call to end.
+    const std::string path = StateFile::pathFromEnvironment();
+    const StateLock lock(path);
+    prepare(path, lock);
+    if (answersBusy(family)) {
+        // Only the count of busy answers moves: no contact, no log line, no session kept.
+        save();
+        const std::string busy = code(family, 98);
+        return Reply {std::to_string(session) + "|" + busy + "|" + kBusy + "|||", busy, kBusy};
+    }
+    contactTaxAuthority();
     const bool validSession = session >= 0 && session <= 999999;
     Reply result = validSession ? body() : reply(session, code(family, 99), "Numero de sessao invalido");
     contactTaxAuthority();
@@ -630,15 +610,20 @@ Device::Reply Device::run(const char* function, int session, const char* family,
     return result;
 }
 
-void Device::prepare()
+void Device::prepare(const std::string& path, const StateLock& lock)
 {
     m_now = DateTime::now();
-    const std::string path = StateFile::pathFromEnvironment();
-    if (!m_loaded || path != m_path) {
+    const bool opened = !m_loaded || path != m_path;
+    // Another program on the same device wrote it since this one last read or wrote it.
+    const StateFile::Version version = StateFile::version(path);
+    if (opened || version != m_version) {
         m_path = path;
         m_loaded = true;
         m_state = DeviceState();
-        m_saveError.clear();
+        if (opened) {
+            m_saveError.clear();
+            m_lockError.clear();
+        }
         std::string note;
         const StateFile::Outcome outcome = StateFile::load(path, m_state, m_now.stamp(), note);
         if (outcome == StateFile::Outcome::SetAside)
@@ -647,11 +632,45 @@ void Device::prepare()
             log("SAT de fabrica");
         else if (outcome == StateFile::Outcome::SetAside)
             log(note, DeviceLog::kError);
-        if (const int leftovers = StateFile::removeLeftovers(path, kCancellationFileName))
-            log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
-                DeviceLog::kAlert);
+        if (opened)
+            if (const int leftovers = StateFile::removeLeftovers(path, kCancellationFileName))
+                log(std::to_string(leftovers) + " arquivo(s) temporario(s) de uma gravacao interrompida removido(s)",
+                    DeviceLog::kAlert);
+        m_version = StateFile::version(path);
     }
-    contactTaxAuthority();
+    if (lock.error() != m_lockError) {
+        // Noted once per cause; without the lock the device still works, as it does when the state cannot be saved.
+        m_lockError = lock.error();
+        if (!m_lockError.empty())
+            log("Sem a trava do estado: " + m_lockError, DeviceLog::kError);
+    }
+}
+
+// The count of SAT_EMULADOR_OCUPADO belongs to the device, in its state: every process that loads the emulator, and
+// a host started again with the same variables, draws from the same count. It starts over when the device sees the
+// variable with another value, or a call without it.
+bool Device::answersBusy(const char* family)
+{
+    const char* text = std::getenv("SAT_EMULADOR_OCUPADO");
+    std::string requested = text ? text : "";
+    if (!isDigits(requested, 1, 6) || std::stoi(requested) == 0)
+        requested.clear();
+    else
+        requested = std::to_string(std::stoi(requested));
+    if (requested != m_state.busyRequest) {
+        m_state.busyRequest = requested;
+        m_state.busyRemaining = requested.empty() ? 0 : std::stoi(requested);
+    }
+    // What a busy device turns away: the commands that would change it. Queries, the log and the end-to-end test
+    // go through.
+    static const char* const changing[] = {"04", "05", "06", "07", "12", "13", "14", "16", "17", "18"};
+    bool changes = false;
+    for (const char* candidate : changing)
+        changes = changes || std::strcmp(candidate, family) == 0;
+    if (!changes || m_state.busyRemaining == 0)
+        return false;
+    --m_state.busyRemaining;
+    return true;
 }
 
 void Device::save()
@@ -664,6 +683,8 @@ void Device::save()
         m_saveError = error;
         log("Falha ao gravar o estado: " + error, DeviceLog::kError);
     }
+    // What is there now is this device's own doing (or, when the write failed, what it already knew).
+    m_version = StateFile::version(m_path);
 }
 
 Device::Access Device::access(const char* activationCode, bool allowedBeforeActivation)
@@ -715,12 +736,48 @@ const char* Device::accessMessage(Access granted)
     return "SAT temporariamente bloqueado: numero de tentativas de codigo de ativacao ultrapassado";
 }
 
-// Functions whose table has no "not activated" code answer xx099 with the reason.
-Device::Reply Device::refusal(int session, const char* family, Access granted, const char* notActivatedCode)
+Device::Reply Device::run(const char* function, int session, const char* activationCode, const CommandGate& gate,
+                          const std::function<Reply()>& body, bool storeAnswer)
 {
-    if (granted != Access::NotActivated)
-        return reply(session, code(family, 1), accessMessage(granted));
-    return reply(session, notActivatedCode ? notActivatedCode : code(family, 99), kNotActivated);
+    return run(
+        function, session, gate.family,
+        [&] {
+            const std::optional<Reply> refused = admit(session, activationCode, gate);
+            return refused ? *refused : body();
+        },
+        storeAnswer);
+}
+
+std::optional<Device::Reply> Device::admit(int session, const char* activationCode, const CommandGate& gate)
+{
+    const auto refuse = [&](const std::string& eeeee, const std::string& message) {
+        return gate.alertField ? alertReply(session, eeeee, message) : reply(session, eeeee, message);
+    };
+    switch (const Access granted = access(activationCode, gate.factoryCode)) {
+    case Access::Granted:
+        break;
+    case Access::NotActivated:
+        return refuse(gate.notActivated ? gate.notActivated : code(gate.family, 99), accessMessage(granted));
+    case Access::WrongCode:
+        return refuse(code(gate.family, 1), accessMessage(granted));
+    case Access::Locked:
+        return refuse(gate.locked ? gate.locked : code(gate.family, 1), accessMessage(granted));
+    }
+    if (!gate.blockedByTaxAuthority)
+        return std::nullopt;
+    switch (operationState()) {
+    case BlockedByTaxAuthority:
+        return refuse(gate.blockedByTaxAuthority, "SAT bloqueado pela SEFAZ");
+    case BlockedForDeactivation:
+        return refuse(gate.blockedByTaxAuthority, "SAT bloqueado pela SEFAZ para desativacao");
+    case BlockedByTaxpayer:
+        return refuse(gate.blockedByTaxpayer, "SAT bloqueado pelo contribuinte");
+    case AutonomousBlock:
+        return refuse(gate.autonomousBlock, "SAT em bloqueio autonomo: " + autonomousBlockReason());
+    case Unblocked:
+        break;
+    }
+    return std::nullopt;
 }
 
 bool Device::linkUp() const

@@ -5,17 +5,23 @@
 // dllsat.cpp, the C layer, serialises the calls, injects transport faults (TransportFault) and keeps each answer
 // alive until the next call; everything a device decides happens here. Each command of Device runs the same way:
 //
+//   lock        take the exclusive lock beside the state file (StateLock), held until the state is written, so
+//               that programs sharing the device take turns
 //   prepare()   read the clock (DateTime::now, SAT_EMULADOR_AGORA) and, when the state file's path changed since
-//               the last call, load the state (StateFile: a missing file means a factory device, an unreadable
-//               one is set aside, temporary files of a killed writer are removed); then reach the tax authority
-//               when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working memory, take its orders
-//               (SAT_EMULADOR_BLOQUEIO_SEFAZ)
-//   body        check the session number and the activation code, read the document (SaleDocument,
-//               CancellationDocument, NetworkConfig), change DeviceState, build the answer
+//               the last call or another program wrote the file since (StateFile::Version), load the state
+//               (StateFile: a missing file means a factory device, an unreadable one is set aside; on a new path,
+//               temporary files of a killed writer are removed)
+//   busy        a command that would change the device, while SAT_EMULADOR_OCUPADO asks for busy answers, is
+//               answered "xx098" and changes nothing but the count (answersBusy)
+//   contact     reach the tax authority when the emulated link is up (SAT_EMULADOR_SEFAZ): transmit the working
+//               memory, take its orders (SAT_EMULADOR_BLOQUEIO_SEFAZ)
+//   body        check the session number; then one step (admit, by the command's CommandGate) for the
+//               activation code and, for a sale or a cancellation, the operation state; read the document
+//               (SaleDocument, CancellationDocument, NetworkConfig), change DeviceState, build the answer
 //               (ReceiptBuilder, AccessKey, CertificateRequest, encodeBase64)
 //   finish()    reach the tax authority again (what was just issued leaves at once when the link is up), add a
 //               line to the device log, keep the answer for the session query (SessionStore) and, for a sale or
-//               a cancellation, for the query of the last fiscal session, and write the state file
+//               a cancellation, for the query of the last fiscal session, write the state file and release the lock
 //
 // The operation state (ESTADO_OPERACAO) is worked out from the state on every call: blocked for deactivation (4)
 // or by the tax authority (1) as it ordered, by the taxpayer (2), autonomously (3: no contact for longer than
@@ -23,17 +29,21 @@
 //
 // Answers are pipe-separated: "numeroSessao|EEEEE|mensagem|cod|mensagemSEFAZ" and each function's extra fields;
 // the association, the sale and the cancellation carry an alert code CCCC after EEEEE. Messages are plain ASCII.
+// A busy device answers as real ones do, in 6 fields: "numeroSessao|xx098|SAT em processamento. Tente novamente.|||".
 
 #include "datetime.h"
 #include "devicestate.h"
+#include "statefile.h"
 
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace satemu {
 
+struct CommandGate;
 struct Rejection;
 
 class Device {
@@ -94,7 +104,11 @@ private:
     Reply renewCertificate(int session, const std::string& code, const std::string& taxpayer);
     Reply run(const char* function, int session, const char* family, const std::function<Reply()>& body,
               bool storeAnswer = true);
-    void prepare();
+    // A command whose first step, after the session number, is its gate (admit).
+    Reply run(const char* function, int session, const char* activationCode, const CommandGate& gate,
+              const std::function<Reply()>& body, bool storeAnswer = true);
+    void prepare(const std::string& path, const StateLock& lock);
+    bool answersBusy(const char* family);
     void save();
     Access access(const char* code, bool allowedBeforeActivation);
     Access checkCode(const std::string& given, const std::string& expected);
@@ -107,7 +121,9 @@ private:
     std::string certificateExpiry() const;
     std::string hidePaths(const std::string& text) const;
     void log(const std::string& text, const char* level = DeviceLog::kInfo);
-    Reply refusal(int session, const char* family, Access access, const char* notActivatedCode);
+    // The access step of a command: its refusal, by the command's own codes, when the activation code does not open
+    // the device or, for a sale or a cancellation, its operation state stops it.
+    std::optional<Reply> admit(int session, const char* activationCode, const CommandGate& gate);
     Reply reply(int session, const std::string& code, const std::string& message,
                 const std::vector<std::string>& extra = {}) const;
     Reply alertReply(int session, const std::string& code, const std::string& message,
@@ -124,9 +140,11 @@ private:
     DeviceState m_state;
     std::string m_path;
     bool m_loaded = false;
+    StateFile::Version m_version; // of the state file as this device last read or wrote it
     DateTime m_now;
     std::mt19937 m_random;
     std::string m_saveError;
+    std::string m_lockError;
 };
 
 } // namespace satemu

@@ -170,6 +170,10 @@ std::string DeviceState::serialise() const
     put("venda.IE", saleIssuerIe);
     put("venda.IM", saleIssuerIm);
     put("ultimaSessaoFiscal", lastFiscalAnswer);
+    if (!busyRequest.empty()) {
+        put("ocupado.pedido", busyRequest);
+        put("ocupado.restantes", std::to_string(busyRemaining));
+    }
     for (const auto& entry : sessions.entries())
         out += "sessao=" + std::to_string(entry.first) + " " + escape(entry.second) + "\n";
     for (const std::string& line : log.lines())
@@ -256,6 +260,8 @@ bool DeviceState::parse(const std::string& text, DeviceState& out, std::string& 
         {"venda.IE", textField(state.saleIssuerIe, atMost(14))},
         {"venda.IM", textField(state.saleIssuerIm, atMost(15))},
         {"ultimaSessaoFiscal", textField(state.lastFiscalAnswer)},
+        {"ocupado.pedido", textField(state.busyRequest, [](const std::string& v) { return isDigits(v, 1, 6); })},
+        {"ocupado.restantes", [&](const std::string& v) { return readInt(v, 0, 999999, state.busyRemaining); }},
         {"sessao",
          [&](const std::string& v) {
              const size_t space = v.find(' ');

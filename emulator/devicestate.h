@@ -67,6 +67,10 @@ public:
 
     // The answer of the last sale or cancellation, whatever its outcome; empty before the first.
     std::string lastFiscalAnswer;
+    // SAT_EMULADOR_OCUPADO as the device last saw it, and how many busy answers it still owes; written only while
+    // a request is set, so that a file without one stays readable by an emulator that knows nothing of it.
+    std::string busyRequest;
+    int busyRemaining = 0;
     SessionStore sessions;
     DeviceLog log;
 

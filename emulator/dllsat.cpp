@@ -1,5 +1,6 @@
-// The C interface of the device library: a thin layer over Device that serialises the calls, injects the
-// transport faults of SAT_EMULADOR_FALHA and keeps each answer and the error record until the next call.
+// The C interface of the device library: a thin layer over Device that serialises the process's calls (Device locks
+// the state file against other processes), injects the transport faults of SAT_EMULADOR_FALHA and keeps each answer
+// and the error record until the next call.
 #include "dllsat.h"
 
 #include "device.h"

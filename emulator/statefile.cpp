@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,7 +76,75 @@ namespace {
         return target;
     }
 
+    int64_t nanoseconds(const timespec& time)
+    {
+        return int64_t(time.tv_sec) * 1000000000 + time.tv_nsec;
+    }
+
+    // The rename itself is an entry of the folder: until the folder reaches the disk, a power cut can undo it.
+    bool syncDirectory(const std::string& directory)
+    {
+        const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor < 0)
+            return false;
+        // Some file systems cannot sync a folder (EINVAL); they have nothing more to write.
+        const bool synced = fsync(descriptor) == 0 || errno == EINVAL;
+        const int cause = errno;
+        close(descriptor);
+        errno = cause;
+        return synced;
+    }
+
 } // namespace
+
+StateLock::StateLock(const std::string& statePath)
+{
+    const std::string path = statePath + ".lock";
+    if (!makeDirectories(directoryOf(statePath))) {
+        m_error = "nao foi possivel criar a pasta de " + statePath;
+        return;
+    }
+    m_descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_descriptor < 0) {
+        m_error = "nao foi possivel abrir " + path + ": " + std::strerror(errno);
+        return;
+    }
+    int locked = -1;
+    while ((locked = flock(m_descriptor, LOCK_EX)) != 0 && errno == EINTR) { }
+    if (locked != 0) {
+        m_error = "nao foi possivel travar " + path + ": " + std::strerror(errno);
+        close(m_descriptor);
+        m_descriptor = -1;
+    }
+}
+
+StateLock::~StateLock()
+{
+    // Closing the only descriptor of the open file releases its flock.
+    if (m_descriptor >= 0)
+        close(m_descriptor);
+}
+
+bool StateFile::Version::operator==(const Version& other) const
+{
+    return exists == other.exists && device == other.device && inode == other.inode && size == other.size
+        && modifiedNs == other.modifiedNs && changedNs == other.changedNs;
+}
+
+StateFile::Version StateFile::version(const std::string& path)
+{
+    Version version;
+    struct stat info { };
+    if (stat(path.c_str(), &info) != 0)
+        return version;
+    version.exists = true;
+    version.device = info.st_dev;
+    version.inode = info.st_ino;
+    version.size = info.st_size;
+    version.modifiedNs = nanoseconds(info.st_mtim);
+    version.changedNs = nanoseconds(info.st_ctim);
+    return version;
+}
 
 std::string StateFile::pathFromEnvironment()
 {
@@ -171,6 +241,10 @@ bool StateFile::writeAtomically(const std::string& path, const std::string& cont
     if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "nao foi possivel gravar " + path + ": " + std::strerror(errno);
         std::remove(temporary.c_str());
+        return false;
+    }
+    if (!syncDirectory(directoryOf(path))) {
+        error = "nao foi possivel sincronizar a pasta de " + path + ": " + std::strerror(errno);
         return false;
     }
     return true;

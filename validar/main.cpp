@@ -31,16 +31,6 @@ void fail(const std::string& message)
     std::fprintf(stderr, "sat-validar: %s\n", message.c_str());
 }
 
-// One fault a line, whatever the document put in the texts a rule quotes.
-std::string oneLine(const std::string& text)
-{
-    std::string out = text;
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = ' ';
-    return out;
-}
-
 // The file's bytes, read no further than one byte past the largest document the device takes: that is enough for
 // the check to say it is too large. False with the reason when it cannot be read.
 bool readDocument(const std::string& path, std::string& content, std::string& reason)
@@ -120,10 +110,7 @@ int main(int argc, char* argv[])
         std::puts("Nenhum problema encontrado");
         return 0;
     }
-    for (const satemu::DocumentFault& fault : found.faults) {
-        // The document as a whole (its size, its XML, its root) has no field of its own.
-        const std::string field = fault.field.empty() ? "documento" : fault.field;
-        std::printf("%s: %s [rejeição %s]\n", oneLine(field).c_str(), oneLine(fault.rule).c_str(), fault.code.c_str());
-    }
+    for (const satemu::DocumentFault& fault : found.faults)
+        std::printf("%s\n", satemu::faultLine(fault).c_str());
     return 1;
 }

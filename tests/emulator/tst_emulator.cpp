@@ -190,6 +190,12 @@ void TestEmulator::factoryDevice_data()
                                  << "13099";
     QTest::newRow("code change") << 9 << "31415926"
                                  << "18099";
+    QTest::newRow("cancellation") << 10 << "31415926"
+                                  << "07099";
+    QTest::newRow("update") << 11 << "31415926"
+                            << "14099";
+    QTest::newRow("unblock") << 12 << "31415926"
+                             << "17099";
 }
 
 void TestEmulator::factoryDevice()
@@ -228,8 +234,17 @@ void TestEmulator::factoryDevice()
     case 8:
         answer = AssociarAssinatura(7, c.constData(), kBoth, sampleSignature().constData());
         break;
-    default:
+    case 9:
         answer = TrocarCodigoDeAtivacao(7, c.constData(), 1, "novo-codigo", "novo-codigo");
+        break;
+    case 10:
+        answer = CancelarUltimaVenda(7, c.constData(), "CFe0", "<CFeCanc/>");
+        break;
+    case 11:
+        answer = AtualizarSoftwareSAT(7, c.constData());
+        break;
+    default:
+        answer = DesbloquearSAT(7, c.constData());
         break;
     }
     QVERIFY(answer);
@@ -847,7 +862,7 @@ void TestEmulator::persistenceAcrossReload()
     QVERIFY(saved.startsWith("sat-emulador-estado 1\n"));
     QVERIFY(saved.endsWith("fim\n"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList({"cancelamento-ultima-venda.xml", "estado.txt"}));
+             QStringList({"cancelamento-ultima-venda.xml", "estado.txt", "estado.txt.lock"}));
 
     usePath(QStringLiteral("outro.txt"));
     QCOMPARE(eeeee(ConsultarStatusOperacional(701, "31415926")), QStringLiteral("10000"));

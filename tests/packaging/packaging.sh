@@ -3,7 +3,7 @@
 # file, starts the installed tool in a real X server, builds and runs a C program against the installed
 # development package, then removes the packages and checks that nothing of them is left. Needs root (or sudo):
 # it installs and removes packages, as CI does.
-#   tests/packaging/packaging.sh [build dir, default build-package]
+#   tests/packaging/packaging.sh [build dir, default build-package; sat.sh test gives its own build/]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
@@ -37,9 +37,11 @@ for p in "${packages[@]}"; do
 done
 [ ! -e /usr/lib/sat-comandos ] || fail "/usr/lib/sat-comandos ja existe sem o pacote instalado"
 
-# A release build for /usr; only what the packages hold, not the tests.
-cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DSAT_BENCH=OFF \
-    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >"$work/configure.log" || { cat "$work/configure.log"; fail "configuracao"; }
+# A release build for /usr; only what the packages hold, not the tests. sat.sh configures build/ with the same
+# options, so that given build/ this builds nothing again; any other build is configured for the packages here.
+source "$source_dir/packaging/release-options.sh"
+cmake -S "$source_dir" -B "$build" "${release_options[@]}" >"$work/configure.log" ||
+    { cat "$work/configure.log"; fail "configuracao"; }
 cmake --build "$build" --target package-contents -j"$(nproc)"
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB) >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
@@ -89,7 +91,7 @@ for size in 16 22 24 32 48 64 128; do
     [ "$(identify -format '%wx%h' "$png")" = "${size}x${size}" ] || fail "icone $png"
 done
 
-"$source_dir/tests/smoke/smoke.sh" /usr/bin/sat-comandos "$build/smoke" /usr/lib/sat-comandos/libdllsat.so ||
+"$source_dir/tests/smoke/smoke.sh" /usr/bin/sat-comandos "$build/smoke-pacote" /usr/lib/sat-comandos/libdllsat.so ||
     fail "o sat-comandos instalado"
 
 # A point-of-sale program built the way its developer would, against a fresh emulated device.

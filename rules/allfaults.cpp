@@ -56,4 +56,23 @@ AllFaults AllFaults::of(const char* data, size_t size)
     return found;
 }
 
+std::string oneLine(const std::string& text)
+{
+    std::string out = text;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return out;
+}
+
+std::string faultPlace(const DocumentFault& fault)
+{
+    return fault.field.empty() ? "documento" : fault.field;
+}
+
+std::string faultLine(const DocumentFault& fault)
+{
+    return oneLine(faultPlace(fault)) + ": " + oneLine(fault.rule) + " [rejeição " + fault.code + "]";
+}
+
 } // namespace satemu

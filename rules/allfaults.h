@@ -8,6 +8,7 @@
 #include "layoutcheck.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace satemu {
@@ -25,5 +26,12 @@ struct AllFaults {
     // against its own layout.
     static Kind kindOf(const char* data, size_t size);
 };
+
+// A text a rule quotes from the document on one line, whatever the document put there: control bytes become spaces.
+std::string oneLine(const std::string& text);
+// The fault's field, or "documento" for the document as a whole (its size, its XML, its root).
+std::string faultPlace(const DocumentFault& fault);
+// "infCFe/ide/CNPJ: deve ter 14 digitos [rejeição 1016]": how sat-validar and the tool's windows list a fault.
+std::string faultLine(const DocumentFault& fault);
 
 } // namespace satemu
